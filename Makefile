@@ -1,0 +1,58 @@
+# Thin entry points over CMake's presets. The README names `make demo` (the main job) and
+# `make test` (every test).
+JOBS ?= 2
+CTEST = ctest --output-on-failure --no-tests=error
+
+.PHONY: all demo setup native native-asan windows dll test test-native test-asan test-windows \
+        bench fuzz fuzz-run release format clean
+
+all: native
+
+setup:
+	@scripts/setup-toolchain.sh
+
+native: setup
+	cmake --preset native >/dev/null
+	cmake --build build/native -j$(JOBS)
+
+native-asan: setup
+	cmake --preset native-asan >/dev/null
+	cmake --build build/native-asan -j$(JOBS)
+
+windows: setup
+	cmake --preset windows >/dev/null
+	cmake --build build/windows -j$(JOBS)
+
+dll: setup
+	cmake --preset windows >/dev/null
+	cmake --build build/windows -j$(JOBS) --target Tallix
+	@echo "Tallix.dll: build/windows/Tallix.dll"
+
+demo: native dll
+	@if [ -x build/native/demo/tallix-host ]; then exec build/native/demo/tallix-host; fi
+	@echo "Native plugin: build/native/libTallix.so (stand-in host: build/native/libTakeCmd.so)"
+	@echo "Windows plugin: build/windows/Tallix.dll"
+
+test-native: native
+	cd build/native && $(CTEST)
+
+test-asan: native-asan
+	cd build/native-asan && $(CTEST)
+
+test-windows: windows
+	cd build/windows && $(CTEST)
+
+test: test-native test-asan test-windows
+
+bench: native
+	build/native/bench/tallix_bench
+
+fuzz: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j$(JOBS)
+
+format:
+	find src standin tests bench fuzz demo -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

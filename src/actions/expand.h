@@ -1,0 +1,21 @@
+// The expand action: replaces the reference at the caret by the host's expansion of it.
+#pragma once
+
+#include "../host/host.h"
+
+// Units of the buffer that holds a reference and then its expansion, terminator included.
+constexpr size_t REFERENCE_CAPACITY = 8192;
+// Units of the escape-character query buffer.
+constexpr size_t ESCAPE_QUERY_CAPACITY = 1024;
+
+// The action of the expand hotkey. Always 0; consumes the key on every path.
+int ExpandExpression(KeyEvent* event);
+
+// The host's escape character: its one non-alphanumeric character, or "^".
+WCHAR GetEscapeChar();
+
+// Removes `count` units at `index` from the line and moves the caret accordingly.
+void DeleteFromLine(KeyEvent* event, uint32_t index, uint32_t count);
+
+// Inserts `text` before the unit at `index` and moves the caret accordingly.
+void InsertIntoLine(KeyEvent* event, const WCHAR* text, uint32_t index);

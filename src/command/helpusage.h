@@ -1,0 +1,14 @@
+// Help and usage for the TALLIX command, naming the hotkeys in force.
+#pragma once
+
+#include "../platform/platform.h"
+
+constexpr size_t DESCRIPTION_CAPACITY = 1024;
+constexpr size_t HELP_TEXT_CAPACITY = 8192;
+constexpr size_t USAGE_CAPACITY = 1024;  // the host's buffer for Usage
+
+// Two spaces, a bullet, two spaces: the indent of each hotkey line.
+extern const WCHAR DescriptionIndent[];
+
+// Writes the two hotkey lines for the settings in force into `out` (DESCRIPTION_CAPACITY).
+int DescribeHotkeys(WCHAR* out);
