@@ -31,7 +31,9 @@ inline std::u16string FormatWideV(const char16_t* format, va_list args) {
             field = s ? s : u"(null)";
             break;
         }
-        case u'c': field += char16_t(va_arg(args, int)); break;
+        case u'c':
+            field += char16_t(va_arg(args, int));
+            break;
         case u'd':
         case u'i': {
             std::string digits = std::to_string(va_arg(args, int32_t));
@@ -47,12 +49,18 @@ inline std::u16string FormatWideV(const char16_t* format, va_list args) {
         case u'X': {
             const char* set = *p == u'x' ? "0123456789abcdef" : "0123456789ABCDEF";
             uint32_t v = va_arg(args, uint32_t);
-            do field.insert(field.begin(), char16_t(set[v % 16])); while (v /= 16);
+            do field.insert(field.begin(), char16_t(set[v % 16]));
+            while (v /= 16);
             break;
         }
-        case u'%': field = u"%"; break;
-        case 0: return out;
-        default: field = std::u16string(u"%") + *p; break;
+        case u'%':
+            field = u"%";
+            break;
+        case 0:
+            return out;
+        default:
+            field = std::u16string(u"%") + *p;
+            break;
         }
         if (field.size() < width) {
             std::u16string pad(width - field.size(), zero && !left ? u'0' : u' ');
@@ -89,4 +97,37 @@ inline std::string ToUtf8(const std::u16string& text) {
     return out;
 }
 
-}  // namespace standin
+// UTF-16 of UTF-8 text; a byte that starts no valid sequence becomes U+FFFD.
+inline std::u16string FromUtf8(const std::string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        int extra = b < 0x80             ? 0
+                    : (b & 0xE0) == 0xC0 ? 1
+                    : (b & 0xF0) == 0xE0 ? 2
+                    : (b & 0xF8) == 0xF0 ? 3
+                                         : -1;
+        uint32_t c = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
+        bool valid = extra >= 0 && i + size_t(extra) < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            unsigned char t = static_cast<unsigned char>(text[i + size_t(k)]);
+            valid = (t & 0xC0) == 0x80;
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            out += u'\xFFFD';
+            ++i;
+            continue;
+        }
+        i += size_t(extra) + 1;
+        if (c >= 0x10000) {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
+} // namespace standin

@@ -17,10 +17,11 @@ struct CallRecord {
 };
 
 struct HostState {
-    std::map<std::u16string, std::u16string> variables;  // folded name -> value
+    std::map<std::u16string, std::u16string> variables; // folded name -> value
     std::u16string escapeOption = u"^";
     std::map<std::u16string, std::u16string> expansions;
     std::map<std::u16string, std::u16string> evaluations;
+    bool environmentLookup = false;
     int expandResult = 0;
     int evaluateResult = 0;
     bool echo = false;
@@ -42,4 +43,4 @@ int ExpandText(std::u16string& text);
 // The stand-in's integer arithmetic; 0 on success (text replaced by the value).
 int EvaluateText(std::u16string& text);
 
-}  // namespace takecmd
+} // namespace takecmd
