@@ -30,12 +30,8 @@ std::u16string Fold(const std::u16string& text) {
 
 namespace {
 
-const char16_t* U(const WCHAR* text) {
-    return reinterpret_cast<const char16_t*>(text);
-}
-std::u16string Text(const WCHAR* text) {
-    return text ? std::u16string(U(text)) : u"";
-}
+const char16_t* U(const WCHAR* text) { return reinterpret_cast<const char16_t*>(text); }
+std::u16string Text(const WCHAR* text) { return text ? std::u16string(U(text)) : u""; }
 
 void Echo(HANDLE handle, const std::u16string& text) {
     std::string bytes = standin::ToUtf8(text);
@@ -80,8 +76,8 @@ int Store(WCHAR* buffer, const std::u16string& text, size_t capacity) {
     return 0;
 }
 
-} // namespace
-} // namespace takecmd
+}  // namespace
+}  // namespace takecmd
 
 using namespace takecmd;
 
@@ -177,49 +173,33 @@ void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value) {
         State().variables.erase(Fold(Text(name)));
 }
 
-void TakeCmdSetEnvironmentLookup(int on) {
-    State().environmentLookup = on != 0;
-}
+void TakeCmdSetEnvironmentLookup(int on) { State().environmentLookup = on != 0; }
 
-void TakeCmdSetEscapeOption(const WCHAR* value) {
-    State().escapeOption = Text(value);
-}
+void TakeCmdSetEscapeOption(const WCHAR* value) { State().escapeOption = Text(value); }
 
 void TakeCmdSetExpansion(const WCHAR* text, const WCHAR* expansion) {
     State().expansions[Text(text)] = Text(expansion);
 }
 
-void TakeCmdSetExpandResult(int result) {
-    State().expandResult = result;
-}
+void TakeCmdSetExpandResult(int result) { State().expandResult = result; }
 
 void TakeCmdSetEvaluation(const WCHAR* expression, const WCHAR* result) {
     State().evaluations[Text(expression)] = Text(result);
 }
 
-void TakeCmdSetEvaluateResult(int result) {
-    State().evaluateResult = result;
-}
+void TakeCmdSetEvaluateResult(int result) { State().evaluateResult = result; }
 
-void TakeCmdSetEcho(int on) {
-    State().echo = on != 0;
-}
+void TakeCmdSetEcho(int on) { State().echo = on != 0; }
 
-const WCHAR* TakeCmdStdout(void) {
-    return reinterpret_cast<const WCHAR*>(State().out.c_str());
-}
-const WCHAR* TakeCmdStderr(void) {
-    return reinterpret_cast<const WCHAR*>(State().err.c_str());
-}
+const WCHAR* TakeCmdStdout(void) { return reinterpret_cast<const WCHAR*>(State().out.c_str()); }
+const WCHAR* TakeCmdStderr(void) { return reinterpret_cast<const WCHAR*>(State().err.c_str()); }
 
 void TakeCmdClearOutput(void) {
     State().out.clear();
     State().err.clear();
 }
 
-int TakeCmdCallCount(void) {
-    return int(State().calls.size());
-}
+int TakeCmdCallCount(void) { return int(State().calls.size()); }
 
 int TakeCmdCall(int index, int* kind, const WCHAR** input, int* stdoutRedirected,
                 int* stderrRedirected) {
@@ -232,22 +212,14 @@ int TakeCmdCall(int index, int* kind, const WCHAR** input, int* stdoutRedirected
     return 1;
 }
 
-int TakeCmdHonkCount(void) {
-    return State().honks;
-}
-int TakeCmdClearCount(void) {
-    return int(State().clears.size());
-}
+int TakeCmdHonkCount(void) { return State().honks; }
+int TakeCmdClearCount(void) { return int(State().clears.size()); }
 WCHAR* TakeCmdClearPosition(int index) {
     if (index < 0 || size_t(index) >= State().clears.size()) return nullptr;
     return State().clears[size_t(index)];
 }
 
-void TakeCmdSetClearHook(void (*hook)(WCHAR*)) {
-    State().clearHook = hook;
-}
-void TakeCmdSetHonkHook(void (*hook)(void)) {
-    State().honkHook = hook;
-}
+void TakeCmdSetClearHook(void (*hook)(WCHAR*)) { State().clearHook = hook; }
+void TakeCmdSetHonkHook(void (*hook)(void)) { State().honkHook = hook; }
 
-} // extern "C"
+}  // extern "C"
