@@ -1,0 +1,1 @@
+echo skip; exit 0
