@@ -24,6 +24,12 @@ size_t ColumnsBetween(const EditLine& line, size_t from, size_t to) {
     return LineColumns(line, to) - LineColumns(line, from);
 }
 
+// The index of the character after the one at `at` (a surrogate pair is one character).
+size_t Next(const EditLine& line, size_t at) {
+    bool pair = at + 1 < line.length && line.text[at + 1] >= 0xDC00 && line.text[at + 1] < 0xE000;
+    return at + (pair ? 2 : 1);
+}
+
 // Columns the line may use: the row less the prompt and one column for the caret at the end.
 size_t Room() {
     int columns = TerminalColumns();
@@ -55,7 +61,12 @@ std::vector<std::u16string> BoxLines(const std::u16string& text, size_t width) {
 
 size_t Width(const std::u16string& text) {
     size_t n = 0;
-    for (char16_t ch : text) n += !(ch >= 0xDC00 && ch < 0xE000);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t ch = text[i];
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size())
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (text[++i] - 0xDC00);
+        n += CharacterColumns(ch);
+    }
     return n;
 }
 
@@ -76,8 +87,10 @@ void ShowLine(const Session& session) {
     const EditLine& line = session.line;
     size_t room = Room();
     size_t start = 0, end;
-    while (start < line.cursor && ColumnsBetween(line, start, line.cursor) > room) ++start;
-    for (end = start; end < line.length && ColumnsBetween(line, start, end + 1) <= room;) ++end;
+    while (start < line.cursor && ColumnsBetween(line, start, line.cursor) > room)
+        start = Next(line, start);
+    for (end = start; end < line.length && ColumnsBetween(line, start, Next(line, end)) <= room;)
+        end = Next(line, end);
     TerminalWrite("\r" + std::string(PROMPT) + LineUtf8(line, start, end) + "\x1b[0K\r" +
                   ColumnRight(PROMPT_COLUMNS + ColumnsBetween(line, start, line.cursor)));
 }

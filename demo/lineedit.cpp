@@ -28,6 +28,19 @@ void Remove(EditLine& line, size_t at, size_t units) {
 
 } // namespace
 
+size_t CharacterColumns(char32_t ch) {
+    // East Asian wide and emoji blocks take two columns in a terminal.
+    static const char32_t wide[][2] = {
+        {0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF}, {0x3400, 0x4DBF},
+        {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3}, {0xF900, 0xFAFF},
+        {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F},
+        {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
+    };
+    for (const auto& range : wide)
+        if (ch >= range[0] && ch <= range[1]) return 2;
+    return 1;
+}
+
 void LineClear(EditLine& line) {
     line.text[0] = 0;
     line.length = line.cursor = 0;
@@ -88,7 +101,12 @@ std::string LineUtf8(const EditLine& line, size_t from, size_t to) {
 
 size_t LineColumns(const EditLine& line, size_t to) {
     size_t columns = 0;
-    for (size_t i = 0; i < to && i < line.length; ++i) columns += !LowSurrogate(line.text[i]);
+    for (size_t i = 0; i < to && i < line.length; ++i) {
+        char32_t ch = line.text[i];
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < line.length && LowSurrogate(line.text[i + 1]))
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (line.text[++i] - 0xDC00);
+        columns += CharacterColumns(ch);
+    }
     return columns;
 }
 

@@ -33,7 +33,9 @@ void LineMoveHome(EditLine& line);
 void LineMoveEnd(EditLine& line);
 // UTF-8 of the units [from, to).
 std::string LineUtf8(const EditLine& line, size_t from, size_t to);
-// Terminal columns of the units [0, to): one per character.
+// Terminal columns of one character: 2 for East Asian wide characters and emoji, else 1.
+size_t CharacterColumns(char32_t ch);
+// Terminal columns of the units [0, to).
 size_t LineColumns(const EditLine& line, size_t to);
 
 } // namespace demo
