@@ -14,7 +14,9 @@
 
 namespace support {
 
-inline const WCHAR* SettingsPath() { return WIDE("Software\\REDeraded\\Tallix"); }
+inline const WCHAR* SettingsPath() {
+    return WIDE("Software\\REDeraded\\Tallix");
+}
 
 // Writes one value of any type and size under the settings key of `root`. True on success.
 inline bool WriteSettingsValue(HKEY root, const WCHAR* name, DWORD type,
@@ -23,8 +25,8 @@ inline bool WriteSettingsValue(HKEY root, const WCHAR* name, DWORD type,
     if (RegCreateKeyExW(root, SettingsPath(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
-    LSTATUS status =
-        RegSetValueExW(key, name, 0, type, data.empty() ? nullptr : data.data(), DWORD(data.size()));
+    LSTATUS status = RegSetValueExW(key, name, 0, type, data.empty() ? nullptr : data.data(),
+                                    DWORD(data.size()));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
@@ -60,10 +62,10 @@ inline bool ReadSettingsValue(HKEY root, const WCHAR* name, DWORD* type,
 inline void DeleteSettingsKey(HKEY root) {
 #if defined(_WIN32)
     RegDeleteTreeW(root, SettingsPath());
-    RegDeleteKeyW(root, WIDE("Software\\REDeraded"));  // only goes when empty
+    RegDeleteKeyW(root, WIDE("Software\\REDeraded")); // only goes when empty
 #else
     standin::RegistryDeleteKey(root, SettingsPath());
 #endif
 }
 
-}  // namespace support
+} // namespace support
