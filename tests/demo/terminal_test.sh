@@ -1,1 +1,0 @@
-echo skip; exit 0
