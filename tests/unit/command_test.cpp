@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "src/command/command.h"
 #include "src/command/splitter.h"
@@ -51,7 +52,7 @@ const Text kVersionReport = WIDE("\r\n\t\t\t\tTallix \t\t1.31.0.1 (x64)\r\n"
                                  "\t\t\t\tExpandExpression \t1.0.5.0\r\n"
                                  "\t\t\t\tMathWord \t\t1.2.0.1\r\n");
 
-int Run(const Text& tail) {
+int RunTallix(const Text& tail) {
     Text writable = tail;
     return tallix(&writable[0]);
 }
@@ -67,11 +68,11 @@ bool SameSettings(const PluginSettingsRecord& a, const PluginSettingsRecord& b) 
 class CommandTest : public support::PluginTest {};
 
 TEST_F(CommandTest, NoArgumentsShowsTheSettings) {
-    EXPECT_EQ(0, Run(WIDE("")));
+    EXPECT_EQ(0, RunTallix(WIDE("")));
     EXPECT_EQ(kDefaultReport, HostStdout());
     EXPECT_EQ(Text(), HostStderr());
     TakeCmdClearOutput();
-    EXPECT_EQ(0, Run(WIDE("/q")));
+    EXPECT_EQ(0, RunTallix(WIDE("/q")));
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_EQ(-1, tallix(nullptr));
 }
@@ -102,7 +103,7 @@ TEST_F(CommandTest, BeepValuesAccepted) {
         SCOPED_TRACE(support::Utf8(c.tail));
         support::ResetPluginState();
         PluginSettings.ErrorBeep = 4;
-        EXPECT_EQ(0, Run(c.tail));
+        EXPECT_EQ(0, RunTallix(c.tail));
         EXPECT_EQ(c.beep, PluginSettings.ErrorBeep);
         EXPECT_EQ(Report(WIDE("Alt-X"), WIDE("Alt-="), c.beep), HostStdout());
         EXPECT_EQ(Text(), HostStderr());
@@ -121,7 +122,7 @@ void ExpectRefused(const RefusedCase& c) {
     support::ResetPluginState();
     PluginSettings = {Code(WIDE("F5")), Code(WIDE("F6")), 4};
     const PluginSettingsRecord before = PluginSettings;
-    EXPECT_EQ(c.result, Run(c.tail));
+    EXPECT_EQ(c.result, RunTallix(c.tail));
     EXPECT_EQ(kPrefix + c.error, HostStderr());
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_TRUE(SameSettings(before, PluginSettings));
@@ -188,7 +189,7 @@ TEST_F(CommandTest, RefusedCommandLeavesTheRegistryAlone) {
          {WIDE("/S alt-y /X"), WIDE("/S! /D /R"), WIDE("/R /S /B:9"), WIDE("/S alt-y alt-y")}) {
         SCOPED_TRACE(support::Utf8(tail));
         support::ResetPluginState();
-        EXPECT_EQ(1, Run(tail));
+        EXPECT_EQ(1, RunTallix(tail));
         EXPECT_TRUE(standin::RegistryLog().empty());
         EXPECT_FALSE(standin::RegistryKeyExists(HKEY_CURRENT_USER, u"Software\\REDeraded\\Tallix"));
         EXPECT_FALSE(
@@ -201,7 +202,7 @@ TEST_F(CommandTest, OverflowingTailChangesNothing) {
     // Everything that fits is valid and would save; the tail is still refused as a whole.
     const Text tail = Text(WIDE("/S /B:5 alt-y ")) + Text(MAX_ARG_LEN, 'a');
     const PluginSettingsRecord before = PluginSettings;
-    EXPECT_EQ(1, Run(tail));
+    EXPECT_EQ(1, RunTallix(tail));
     EXPECT_EQ(Err(WIDE("Buffer overflow: b = 8191, MAX_ARG_LEN = 8192 \r\n")), HostStderr());
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_TRUE(SameSettings(before, PluginSettings));
@@ -211,25 +212,25 @@ TEST_F(CommandTest, OverflowingTailChangesNothing) {
 }
 
 TEST_F(CommandTest, UsageAndVersion) {
-    EXPECT_EQ(0, Run(WIDE("/?")));
+    EXPECT_EQ(0, RunTallix(WIDE("/?")));
     EXPECT_EQ(Text(UsageText), HostStdout());
     EXPECT_EQ((std::vector<Text>{UsageText}), support::HostInputs('U'));
     TakeCmdClearOutput();
 
-    EXPECT_EQ(0, Run(WIDE("/??")));
+    EXPECT_EQ(0, RunTallix(WIDE("/??")));
     EXPECT_EQ(Text(UsageText) + kVersionReport, HostStdout());
     TakeCmdClearOutput();
 
     // Anything after /? is allowed; earlier arguments are not acted on, later ones not looked at.
     PluginSettings.ErrorBeep = 4;
-    EXPECT_EQ(0, Run(WIDE("/D alt-y /B:1 /?x /X")));
+    EXPECT_EQ(0, RunTallix(WIDE("/D alt-y /B:1 /?x /X")));
     EXPECT_EQ(Text(UsageText), HostStdout());
     EXPECT_EQ(Text(), HostStderr());
     EXPECT_EQ(4u, PluginSettings.ErrorBeep);
     EXPECT_EQ(DEFAULT_HOTKEY, PluginSettings.Hotkey);
     TakeCmdClearOutput();
 
-    EXPECT_EQ(0, Run(WIDE("/??!")));
+    EXPECT_EQ(0, RunTallix(WIDE("/??v")));
     EXPECT_EQ(Text(UsageText) + kVersionReport, HostStdout());
     EXPECT_EQ(0, PrintVersionReport());
 }
@@ -247,7 +248,7 @@ TEST_F(CommandTest, UsageTextIsExact) {
 }
 
 TEST_F(CommandTest, KeyWordsSetTheHotkeys) {
-    EXPECT_EQ(0, Run(WIDE("alt-y")));
+    EXPECT_EQ(0, RunTallix(WIDE("alt-y")));
     EXPECT_EQ(Code(WIDE("Alt-Y")), PluginSettings.Hotkey);
     EXPECT_EQ(DEFAULT_MATH_HOTKEY, PluginSettings.MathHotkey);
     EXPECT_EQ(Report(WIDE("Alt-Y"), WIDE("Alt-="), 2), HostStdout());
@@ -255,7 +256,7 @@ TEST_F(CommandTest, KeyWordsSetTheHotkeys) {
 
     // Two new keys are compared with each other, not with the math key in force.
     PluginSettings.MathHotkey = Code(WIDE("F5"));
-    EXPECT_EQ(0, Run(WIDE("f5 shift-f10 /b:0")));
+    EXPECT_EQ(0, RunTallix(WIDE("f5 shift-f10 /b:0")));
     EXPECT_EQ(Code(WIDE("F5")), PluginSettings.Hotkey);
     EXPECT_EQ(0x1005D, PluginSettings.MathHotkey);
     EXPECT_EQ(Report(WIDE("F5"), WIDE("Shift-F10"), 0), HostStdout());
@@ -269,7 +270,7 @@ TEST_F(CommandTest, ListStandsAlone) {
     for (const WCHAR* tail : {WIDE("/L"), WIDE("/l /q"), WIDE("/L /B:3"), WIDE("/B:3 /L /L")}) {
         SCOPED_TRACE(support::Utf8(tail));
         TakeCmdClearOutput();
-        EXPECT_EQ(0, Run(tail));
+        EXPECT_EQ(0, RunTallix(tail));
         EXPECT_EQ(listing, HostStdout());
         EXPECT_EQ(Text(), HostStderr());
         EXPECT_EQ(DEFAULT_ERROR_BEEP, PluginSettings.ErrorBeep);
@@ -278,7 +279,7 @@ TEST_F(CommandTest, ListStandsAlone) {
 
 TEST_F(CommandTest, RestoreDefaults) {
     PluginSettings = {Code(WIDE("F5")), Code(WIDE("F6")), 4};
-    EXPECT_EQ(0, Run(WIDE("/D")));
+    EXPECT_EQ(0, RunTallix(WIDE("/D")));
     EXPECT_EQ(Text(WIDE("Default plugin settings restored.\r\n")) + kDefaultReport, HostStdout());
     EXPECT_TRUE(
         SameSettings({DEFAULT_HOTKEY, DEFAULT_MATH_HOTKEY, DEFAULT_ERROR_BEEP}, PluginSettings));
@@ -286,7 +287,7 @@ TEST_F(CommandTest, RestoreDefaults) {
 
     // The arguments apply after the restore.
     PluginSettings = {Code(WIDE("F5")), Code(WIDE("F6")), 4};
-    EXPECT_EQ(0, Run(WIDE("/q /d alt-y /b:0")));
+    EXPECT_EQ(0, RunTallix(WIDE("/q /d alt-y /b:0")));
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_TRUE(SameSettings({Code(WIDE("Alt-Y")), DEFAULT_MATH_HOTKEY, 0}, PluginSettings));
 }
@@ -330,12 +331,12 @@ TEST_F(CommandTest, RestoreSaved) {
     REQUIRE_WIN32_STANDIN();
     const int32_t f5 = Code(WIDE("F5")), f6 = Code(WIDE("F6"));
     PutSettings(HKEY_LOCAL_MACHINE, f6, f5, 3);
-    EXPECT_EQ(0, Run(WIDE("/R")));
+    EXPECT_EQ(0, RunTallix(WIDE("/R")));
     EXPECT_EQ(Restored(kHklm) + Report(WIDE("F6"), WIDE("F5"), 3), HostStdout());
     TakeCmdClearOutput();
 
     PutSettings(HKEY_CURRENT_USER, f5, f6, 1);
-    EXPECT_EQ(0, Run(WIDE("/r /b:0")));
+    EXPECT_EQ(0, RunTallix(WIDE("/r /b:0")));
     EXPECT_EQ(Restored(kHkcu) + Report(WIDE("F5"), WIDE("F6"), 0), HostStdout());
     EXPECT_EQ(Text(), HostStderr());
 }
@@ -343,18 +344,18 @@ TEST_F(CommandTest, RestoreSaved) {
 TEST_F(CommandTest, RestoreFindingNothing) {
     REQUIRE_WIN32_STANDIN();
     PluginSettings.ErrorBeep = 4;
-    EXPECT_EQ(2, Run(WIDE("/R /B:1")));
+    EXPECT_EQ(2, RunTallix(WIDE("/R /B:1")));
     EXPECT_EQ(kNotFound + Report(WIDE("Alt-X"), WIDE("Alt-="), 1), HostStdout());
     EXPECT_EQ(Text(), HostStderr());
     TakeCmdClearOutput();
 
-    EXPECT_EQ(0, Run(WIDE("/R /Q /B:0")));
+    EXPECT_EQ(0, RunTallix(WIDE("/R /Q /B:0")));
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_EQ(0u, PluginSettings.ErrorBeep);
     TakeCmdClearOutput();
 
     // /R /S with nothing saved: the unchanged settings go to HKCU, and the result is still 2.
-    EXPECT_EQ(2, Run(WIDE("/R /S")));
+    EXPECT_EQ(2, RunTallix(WIDE("/R /S")));
     EXPECT_EQ(kNotFound + Report(WIDE("Alt-X"), WIDE("Alt-="), 0) + Saved(kHkcu), HostStdout());
     EXPECT_TRUE(HasSettings(HKEY_CURRENT_USER, DEFAULT_HOTKEY, DEFAULT_MATH_HOTKEY, 0));
 }
@@ -364,7 +365,7 @@ TEST_F(CommandTest, SaveRoots) {
     const int32_t f5 = Code(WIDE("F5")), f6 = Code(WIDE("F6"));
     // /D /S saves the defaults.
     PluginSettings = {f5, f6, 4};
-    EXPECT_EQ(0, Run(WIDE("/D /S")));
+    EXPECT_EQ(0, RunTallix(WIDE("/D /S")));
     EXPECT_EQ(Text(WIDE("Default plugin settings restored.\r\n")) + kDefaultReport + Saved(kHkcu),
               HostStdout());
     EXPECT_TRUE(HasSettings(HKEY_CURRENT_USER, DEFAULT_HOTKEY, DEFAULT_MATH_HOTKEY, 2));
@@ -373,7 +374,7 @@ TEST_F(CommandTest, SaveRoots) {
     // /R /S! copies what /R found to HKLM.
     support::ResetPluginState();
     PutSettings(HKEY_CURRENT_USER, f5, f6, 6);
-    EXPECT_EQ(0, Run(WIDE("/R /S!")));
+    EXPECT_EQ(0, RunTallix(WIDE("/R /S!")));
     EXPECT_EQ(Restored(kHkcu) + Report(WIDE("F5"), WIDE("F6"), 6) + Saved(kHklm), HostStdout());
     EXPECT_TRUE(HasSettings(HKEY_LOCAL_MACHINE, f5, f6, 6));
 
@@ -383,7 +384,7 @@ TEST_F(CommandTest, SaveRoots) {
           std::make_tuple(WIDE("/S! /S alt-y"), HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)}) {
         SCOPED_TRACE(support::Utf8(tail));
         support::ResetPluginState();
-        EXPECT_EQ(0, Run(WIDE("/Q ") + Text(tail)));
+        EXPECT_EQ(0, RunTallix(WIDE("/Q ") + Text(tail)));
         EXPECT_EQ(Text(), HostStdout());
         EXPECT_TRUE(HasSettings(root, Code(WIDE("Alt-Y")), DEFAULT_MATH_HOTKEY, 2));
         EXPECT_FALSE(standin::RegistryKeyExists(other, kPath));
@@ -393,7 +394,7 @@ TEST_F(CommandTest, SaveRoots) {
 TEST_F(CommandTest, FailingSaveKeepsTheChangeInMemory) {
     REQUIRE_WIN32_STANDIN();
     standin::RegistryFailNext(standin::RegOp::Create);
-    EXPECT_EQ(2, Run(WIDE("/S alt-y")));
+    EXPECT_EQ(2, RunTallix(WIDE("/S alt-y")));
     EXPECT_EQ(Code(WIDE("Alt-Y")), PluginSettings.Hotkey);
     EXPECT_EQ(Report(WIDE("Alt-Y"), WIDE("Alt-="), 2), HostStdout());
     EXPECT_EQ(Err(WIDE("Error opening registry key  (HKCU\\Software\\REDeraded\\Tallix)\r\n")),
@@ -401,7 +402,7 @@ TEST_F(CommandTest, FailingSaveKeepsTheChangeInMemory) {
     TakeCmdClearOutput();
 
     standin::RegistryFailNext(standin::RegOp::Set, 1, u"Hotkey");
-    EXPECT_EQ(2, Run(WIDE("/Q /S! /B:6")));
+    EXPECT_EQ(2, RunTallix(WIDE("/Q /S! /B:6")));
     EXPECT_EQ(6u, PluginSettings.ErrorBeep);
     EXPECT_EQ(Text(), HostStdout());
     EXPECT_EQ(Err(WIDE("Error writing to registry  (HKLM\\Software\\REDeraded\\Tallix)\r\n")),
