@@ -29,6 +29,11 @@ HMODULE LoadPlugin() {
     return LoadLibraryW((folder + L"Tallix.dll").c_str());
 }
 
+// An export by name, through void (*)() so that the cast between function types is explicit.
+template <typename Function> Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 void DeleteSettings(HKEY root) {
     RegDeleteKeyW(root, kPath);
     RegDeleteKeyW(root, kParent);
@@ -59,9 +64,9 @@ class CommandDll : public ::testing::Test {
     void SetUp() override {
         plugin = LoadPlugin();
         ASSERT_NE(nullptr, plugin);
-        command = reinterpret_cast<CommandExport>(GetProcAddress(plugin, "tallix"));
-        help = reinterpret_cast<HelpExport>(GetProcAddress(plugin, "Help"));
-        usage = reinterpret_cast<UsageExport>(GetProcAddress(plugin, "Usage"));
+        command = Export<CommandExport>(plugin, "tallix");
+        help = Export<HelpExport>(plugin, "Help");
+        usage = Export<UsageExport>(plugin, "Usage");
         ASSERT_TRUE(command && help && usage);
         DeleteSettings(HKEY_CURRENT_USER);
         DeleteSettings(HKEY_LOCAL_MACHINE);
