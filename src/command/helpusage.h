@@ -11,4 +11,5 @@ constexpr size_t USAGE_CAPACITY = 1024;  // the host's buffer for Usage
 extern const WCHAR DescriptionIndent[];
 
 // Writes the two hotkey lines for the settings in force into `out` (DESCRIPTION_CAPACITY).
+// Result 0, or -1 (nothing written) when `out` is null.
 int DescribeHotkeys(WCHAR* out);
