@@ -118,6 +118,7 @@ TEST_F(SplitterTest, ArgumentLimit) {
 
     // The 1025th argument is dropped without a word, and not stored.
     tail += WIDE("z");
+    for (WCHAR& unit : ArgumentTable.store) unit = 0;
     ASSERT_EQ(MAX_ARGS, SplitCommandTail(tail.c_str()));
     EXPECT_EQ(Text(WIDE("A")), Text(ArgumentTable.text[MAX_ARGS - 1]));
     EXPECT_EQ(0, ArgumentTable.store[2 * MAX_ARGS]);
