@@ -5,7 +5,7 @@
 
 constexpr size_t DESCRIPTION_CAPACITY = 1024;
 constexpr size_t HELP_TEXT_CAPACITY = 8192;
-constexpr size_t USAGE_CAPACITY = 1024;  // the host's buffer for Usage
+constexpr size_t USAGE_CAPACITY = 1024; // the host's buffer for Usage
 
 // Two spaces, a bullet, two spaces: the indent of each hotkey line.
 extern const WCHAR DescriptionIndent[];

@@ -199,8 +199,9 @@ TEST_F(CommandTest, RefusedCommandLeavesTheRegistryAlone) {
 }
 
 TEST_F(CommandTest, OverflowingTailChangesNothing) {
-    // Everything that fits is valid and would save; the tail is still refused as a whole.
-    const Text tail = Text(WIDE("/S /B:5 alt-y ")) + Text(MAX_ARG_LEN, 'a');
+    // Everything that fits, the cut /B:000... included, is valid and would be saved; the tail
+    // is still refused as a whole.
+    const Text tail = Text(WIDE("/S alt-y /B:")) + Text(MAX_ARG_LEN, '0') + WIDE("5");
     const PluginSettingsRecord before = PluginSettings;
     EXPECT_EQ(1, RunTallix(tail));
     EXPECT_EQ(Err(WIDE("Buffer overflow: b = 8191, MAX_ARG_LEN = 8192 \r\n")), HostStderr());
