@@ -44,12 +44,31 @@ wait_row() {
     done
     fail "expected the row \"$1\", found \"$(row)\""
 }
-type_text() { t send-keys -t demo -l "$1"; }
 press() { t send-keys -t demo "$@"; }
-start_host() {
-    type_text "$host $*"
+# Types a text on the current prompt ($1) and waits until the screen shows it.
+type_on() {
+    t send-keys -t demo -l "$2"
+    wait_row "$1 $2"
+}
+# Types a command at the host's prompt, runs it and waits for the next prompt.
+host_command() {
+    type_on "host>" "$1"
     press Enter
     wait_row "host>"
+}
+# Starts the host from a plain sh that records the terminal modes when the host has ended (an
+# interactive bash would put them back itself after a signal and hide the host's own restore).
+start_host() {
+    rm -f "$work/stty.after"
+    type_on '$' "sh -c '$host $*; stty -g >$work/stty.after'"
+    press Enter
+    wait_row "host>"
+}
+# After the host has ended: the terminal modes are those from before it started.
+check_restored() {
+    wait_row '$'
+    for _ in $(seq 50); do [ -s "$work/stty.after" ] && break; sleep 0.1; done
+    cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored ($1)"
 }
 # The lines a command printed: those after its last "host> $1" and before the next prompt.
 output_of() {
@@ -66,7 +85,7 @@ t new-session -d -s demo -x 200 -y 50 \
      bash --norc --noprofile"
 t set-option -t demo history-limit 5000
 t pipe-pane -t demo -o "cat >>$work/raw"
-type_text "PS1='$ '; stty -g >$work/stty.before"
+t send-keys -t demo -l "PS1='$ '; stty -g >$work/stty.before"
 press Enter
 wait_row '$'
 
@@ -76,7 +95,7 @@ screen | grep -q "^Tallix v.* loaded" || fail "no load banner"
 
 # Alt-X expands the reference at the caret; the caret stands after the expansion.
 home_upper=$(tr a-z A-Z <<<"$work/home")
-type_text 'echo %@upper[%HOME]'
+type_on "host>" 'echo %@upper[%HOME]'
 press M-x
 wait_row "host> echo $home_upper"
 before_home="host> echo "
@@ -86,7 +105,7 @@ press C-c
 wait_row "host>"
 
 # Alt-= replaces the word by its value.
-type_text '3*4'
+type_on "host>" '3*4'
 press M-=
 wait_row "host> 12"
 press C-c
@@ -94,7 +113,7 @@ wait_row "host>"
 
 # A failed expansion rings the bell and leaves the line as it was.
 before=$(bells)
-type_text 'echo %@nosuch[x]'
+type_on "host>" 'echo %@nosuch[x]'
 press M-x
 for _ in $(seq 50); do [ "$(bells)" -gt "$before" ] && break; sleep 0.1; done
 [ "$(bells)" -gt "$before" ] || fail "no bell after a failed expansion"
@@ -103,10 +122,8 @@ press C-c
 wait_row "host>"
 
 # A new expand key, Ctrl-Alt-F5, takes over from Alt-X.
-type_text 'tallix Ctrl-Alt-F5'
-press Enter
-wait_row "host>"
-type_text 'echo %HOME'
+host_command 'tallix Ctrl-Alt-F5'
+type_on "host>" 'echo %HOME'
 press M-x
 sleep 0.3
 [ "$(row)" = "host> echo %HOME" ] || fail "Alt-X still expands after the key changed"
@@ -116,32 +133,24 @@ press C-c
 wait_row "host>"
 
 # Saved, the key survives a restart; the terminal is restored on exit.
-type_text 'tallix /S'
+host_command 'tallix /S'
+type_on "host>" 'exit'
 press Enter
-wait_row "host>"
-type_text 'exit'
-press Enter
-wait_row '$'
-type_text "stty -g | cmp -s - $work/stty.before && echo RESTORED"
-press Enter
-wait_row '$'
-screen | grep -q '^RESTORED$' || fail "terminal modes not restored after exit"
+check_restored "after exit"
 start_host
-type_text 'echo %HOME'
+type_on "host>" 'echo %HOME'
 press C-M-F5
 wait_row "host> echo $work/home"
 press C-c
 wait_row "host>"
 
 # The listing: 72 keys on a host of version 24.
-type_text 'tallix /L'
-press Enter
-wait_row "host>"
+host_command 'tallix /L'
 count=$(output_of 'tallix /L' | wc -l)
 [ "$count" = 72 ] || fail "tallix /L listed $count lines on host 24, expected 72"
 
 # The help box, closed by a key.
-type_text 'help tallix'
+type_on "host>" 'help tallix'
 press Enter
 for _ in $(seq 50); do screen | grep -q "Tallix Plugin Help" && break; sleep 0.1; done
 screen | grep -q "Tallix Plugin Help" || fail "no help box"
@@ -150,23 +159,18 @@ wait_row "host>"
 
 # A signal ends the host; the terminal is restored all the same.
 shell_pid=$(t display -p -t demo '#{pane_pid}')
-host_pid=$(pgrep -P "$shell_pid" -x tallix-host)
+sh_pid=$(pgrep -P "$shell_pid" -x sh)
+host_pid=$(pgrep -P "$sh_pid" -x tallix-host)
 kill -TERM "$host_pid"
-wait_row '$'
-type_text "stty -g | cmp -s - $work/stty.before && echo RESTORED-AFTER-SIGNAL"
-press Enter
-wait_row '$'
-screen | grep -q '^RESTORED-AFTER-SIGNAL$' || fail "terminal modes not restored after SIGTERM"
+check_restored "after SIGTERM"
 
 # An older host: the classic table, 74 keys.
 start_host --host-version 23
-type_text 'tallix /L'
-press Enter
-wait_row "host>"
+host_command 'tallix /L'
 count=$(output_of 'tallix /L' | wc -l)
 [ "$count" = 74 ] || fail "tallix /L listed $count lines on host 23, expected 74"
-type_text 'exit'
+type_on "host>" 'exit'
 press Enter
-wait_row '$'
+check_restored "after exit"
 
 echo "terminal test passed"
