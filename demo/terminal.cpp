@@ -33,7 +33,12 @@ void ArrangeRestore() {
     if (restoreArranged) return;
     restoreArranged = true;
     atexit(Restore);
-    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(number, OnSignal);
+    // Signals that end the process; one that already has a handler (a sanitizer's) keeps it.
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT, SIGSEGV, SIGBUS}) {
+        struct sigaction current;
+        if (sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            signal(number, OnSignal);
+    }
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace demo {
 // Whether standard input is a terminal.
 bool TerminalIsInteractive();
 // Raw mode on standard input (no echo, no line buffering, no signals from keys); the first call
-// also arranges that the terminal is restored at exit and on SIGINT, SIGTERM, SIGHUP, SIGQUIT.
+// also arranges that the terminal is restored at exit and on the signals that end a process.
 // False when standard input is no terminal or cannot be switched.
 bool TerminalRawOn();
 void TerminalRawOff();
