@@ -56,17 +56,21 @@ enum FormType : uint8_t {
     OpenerForm,     // one of the seven bracketed kinds; formEnd is its body start
 };
 
-// Closer classes, ORDER: the first four use the path, the last two the ng chain.
+// Closer classes, ORDER: the first three use the path, the last two the ng chain.
 enum CloserClass { CloseBracket, CloseDoubleBracket, CloseBrace, CloseParen, CloseDoubleParen };
 constexpr int CLOSER_CLASSES = 5;
 constexpr int FIRST_PAREN_CLASS = CloseParen;
 
+// A closer counts only outside literal mode, so a closer node's L is whether its character is
+// the escape character, and its position alone names it.
+constexpr uint16_t NO_CLOSER = 0xFFFF; // positions stay below MAX_LINE_LENGTH
+
 struct Node {
-    int32_t next;                     // successor node (>= the end node at the line's end)
-    int32_t ng;                       // next node with D >= D(this), or NO_NODE
-    int32_t up1;                      // next node with D = D(this) + 1, or NO_NODE
-    int32_t first[CLOSER_CLASSES][2]; // first closer node of a class with parity S = index
-    uint8_t parity;                   // S: quote toggles from here to the end, mod 2
+    int32_t next;                      // successor (>= the end node at the line's end)
+    int32_t ng;                        // next node with D >= D(this), or NO_NODE
+    int32_t up1;                       // next node with D = D(this) + 1, or NO_NODE
+    uint16_t first[CLOSER_CLASSES][2]; // first closer position of a class, per parity S
+    uint8_t parity;                    // S: quote toggles from here to the end, mod 2
 };
 
 struct Run {
@@ -158,29 +162,21 @@ void FindCloser(int32_t p) {
     if (kind == Brace) cls = CloseBrace;
     if (kind == Paren) cls = CloseParen;
     if (kind == DoubleParen) cls = CloseDoubleParen;
-    int32_t start = 2 * formEnd[p];
-    int32_t w = nodes[start].first[cls][nodes[start].parity];
-    closerNode[p] = w;
+    const Node& start = nodes[2 * formEnd[p]];
+    uint16_t w = start.first[cls][start.parity];
     bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
-    closerLast[p] = w == NO_NODE ? -1 : PositionOf(w) + (twoUnits ? 1 : 0);
+    closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
+    closerLast[p] = w == NO_CLOSER ? -1 : w + (twoUnits ? 1 : 0);
 }
 
-// Which closer classes the node shows, as a run would test them (unquoted assumed).
-bool ShowsCloser(int32_t p, bool literal, int cls) {
-    if (literal) return false;
+// The closer classes a character shows to a run that is not literal (quotes aside), as bits.
+unsigned CloserClasses(int32_t p) {
     WCHAR ch = At(p);
-    switch (cls) {
-    case CloseBracket:
-        return ch == ']';
-    case CloseDoubleBracket:
-        return ch == ']' && At(p + 1) == ']';
-    case CloseBrace:
-        return ch == '}';
-    case CloseParen:
-        return ch == ')';
-    default:
-        return ch == ')' && At(p + 1) == ')';
-    }
+    bool twice = At(p + 1) == ch;
+    if (ch == ']') return 1u << CloseBracket | (twice ? 1u << CloseDoubleBracket : 0u);
+    if (ch == '}') return 1u << CloseBrace;
+    if (ch == ')') return 1u << CloseParen | (twice ? 1u << CloseDoubleParen : 0u);
+    return 0;
 }
 
 // Node (p, literal): one iteration of the character loop, with the closers to the right known.
@@ -229,16 +225,17 @@ void BuildNode(int32_t p, int literal) {
         n.up1 = succ->up1 == NO_NODE ? NO_NODE : nodes[succ->up1].up1;
         n.ng = succ->up1;
     }
+    // The first closers onward: along the path for the bracket classes, along the ng chain for
+    // the parenthesis classes; then this node itself where it shows one.
+    const Node* chain = n.ng == NO_NODE ? nullptr : &nodes[n.ng];
     for (int cls = 0; cls < CLOSER_CLASSES; ++cls) {
-        bool shows = ShowsCloser(p, afterToggle, cls);
-        int32_t onward = cls < FIRST_PAREN_CLASS ? (succ ? n.next : NO_NODE) : n.ng;
-        for (int s = 0; s < 2; ++s) {
-            if (shows && n.parity == s)
-                n.first[cls][s] = 2 * p + literal;
-            else
-                n.first[cls][s] = onward == NO_NODE ? NO_NODE : nodes[onward].first[cls][s];
-        }
+        const Node* onward = cls < FIRST_PAREN_CLASS ? succ : chain;
+        n.first[cls][0] = onward ? onward->first[cls][0] : NO_CLOSER;
+        n.first[cls][1] = onward ? onward->first[cls][1] : NO_CLOSER;
     }
+    unsigned shown = afterToggle ? 0u : CloserClasses(p);
+    for (int cls = 0; shown; ++cls, shown >>= 1)
+        if (shown & 1u) n.first[cls][n.parity] = uint16_t(p);
 }
 
 void FindAllClosers() {
@@ -246,7 +243,8 @@ void FindAllClosers() {
         ClassifyForm(p);
         if (formType[p] == OpenerForm) FindCloser(p);
         BuildNode(p, 0);
-        BuildNode(p, 1);
+        // A run arrives in literal mode only just after the escape character or "%=".
+        if (p > 0 && (At(p - 1) == escapeChar || At(p - 1) == '=')) BuildNode(p, 1);
     }
 }
 

@@ -1,0 +1,160 @@
+// The reference locator on adversarial lines and on plain text, caret at the end, at three
+// lengths; and its peak stack, measured on a thread whose stack was painted beforehand.
+#include <benchmark/benchmark.h>
+#include <pthread.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "src/actions/locator.h"
+
+namespace {
+
+using Text = std::basic_string<WCHAR>;
+
+// `unit` repeated and cut at `length` units.
+Text Repeated(const char* unit, size_t length) {
+    Text text;
+    size_t unitLength = std::strlen(unit);
+    while (text.size() < length) text += WCHAR(unit[text.size() % unitLength]);
+    return text;
+}
+
+Text Parens(size_t n) {
+    return Repeated("%(", n);
+}
+Text DoubleParens(size_t n) {
+    return Repeated("%((", n);
+}
+Text Brackets(size_t n) {
+    return Repeated("%[", n);
+}
+Text DoubleBrackets(size_t n) {
+    return Repeated("%[[", n);
+}
+Text Braces(size_t n) {
+    return Repeated("%{", n);
+}
+Text Functions(size_t n) {
+    return Repeated("%@f[", n);
+}
+Text Indexed(size_t n) {
+    return Repeated("%a[", n);
+}
+Text Mixture(size_t n) {
+    return Repeated("%(%((%[%[[%{%@f[%a[", n);
+}
+Text PlainText(size_t n) {
+    return Repeated("lorem ipsum dolor sit amet ", n);
+}
+
+// Nested references that all close: "%(%(...x...))".
+Text ClosedNest(size_t n) {
+    size_t k = (n - 1) / 3;
+    Text text = Repeated("%(", 2 * k);
+    text += Text(n - 3 * k, 'x');
+    text += Text(k, ')');
+    return text;
+}
+
+// Random text over the locator's alphabet (seeded), for comparison.
+Text RandomText(size_t n) {
+    static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
+    std::mt19937 random(7);
+    Text text;
+    while (text.size() < n) text += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
+    return text;
+}
+
+void Locate(benchmark::State& state, Text (*make)(size_t), WCHAR escape) {
+    Text line = make(size_t(state.range(0)));
+    for (auto _ : state) {
+        ReferenceSpan span = LocateReference(line.c_str(), int32_t(line.size()), escape);
+        benchmark::DoNotOptimize(span);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(line.size()));
+}
+
+#define LOCATOR_BENCHMARK(name, make, escape)                                                      \
+    BENCHMARK_CAPTURE(Locate, name, make, WCHAR(escape))                                           \
+        ->Arg(4096)                                                                                \
+        ->Arg(16384)                                                                               \
+        ->Arg(MAX_LINE_LENGTH)                                                                     \
+        ->Unit(benchmark::kMicrosecond)
+
+LOCATOR_BENCHMARK(plain, PlainText, '^');
+LOCATOR_BENCHMARK(paren, Parens, '^');
+LOCATOR_BENCHMARK(double_paren, DoubleParens, '^');
+LOCATOR_BENCHMARK(bracket, Brackets, '^');
+LOCATOR_BENCHMARK(double_bracket, DoubleBrackets, '^');
+LOCATOR_BENCHMARK(brace, Braces, '^');
+LOCATOR_BENCHMARK(function, Functions, '^');
+LOCATOR_BENCHMARK(indexed, Indexed, '^');
+LOCATOR_BENCHMARK(mixture, Mixture, '^');
+LOCATOR_BENCHMARK(closed_nest, ClosedNest, '^');
+LOCATOR_BENCHMARK(random, RandomText, '^');
+LOCATOR_BENCHMARK(random_escape_bracket, RandomText, '[');
+
+// ---- Peak stack -----------------------------------------------------------------------------
+
+constexpr size_t PAINTED_STACK = 256 * 1024;
+constexpr unsigned char PAINT = 0xA5;
+
+struct StackJob {
+    const Text* line; // null: the thread does nothing (the baseline)
+};
+
+void* RunJob(void* arg) {
+    const StackJob* job = static_cast<const StackJob*>(arg);
+    if (job->line) {
+        ReferenceSpan span =
+            LocateReference(job->line->c_str(), int32_t(job->line->size()), WCHAR('^'));
+        benchmark::DoNotOptimize(span);
+    }
+    return nullptr;
+}
+
+// Bytes of a painted stack that a thread running `job` changed (the thread's own start-up and
+// thread-local block included).
+size_t StackTouched(const StackJob& job) {
+    unsigned char* stack = static_cast<unsigned char*>(std::aligned_alloc(4096, PAINTED_STACK));
+    std::memset(stack, PAINT, PAINTED_STACK);
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstack(&attributes, stack, PAINTED_STACK);
+    pthread_t thread;
+    if (pthread_create(&thread, &attributes, RunJob, const_cast<StackJob*>(&job)) == 0)
+        pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    size_t untouched = 0;
+    while (untouched < PAINTED_STACK && stack[untouched] == PAINT) ++untouched;
+    std::free(stack);
+    return PAINTED_STACK - untouched;
+}
+
+// Reports, per family at the longest line, the stack the locator adds to an idle thread's.
+void PeakStack(benchmark::State& state, Text (*make)(size_t)) {
+    Text line = make(MAX_LINE_LENGTH);
+    size_t baseline = 0, touched = 0;
+    for (auto _ : state) {
+        baseline = StackTouched(StackJob{nullptr});
+        touched = StackTouched(StackJob{&line});
+    }
+    state.counters["thread_bytes"] = double(baseline);
+    state.counters["locator_bytes"] = double(touched - baseline);
+}
+
+#define STACK_BENCHMARK(name, make)                                                                \
+    BENCHMARK_CAPTURE(PeakStack, name, make)->Iterations(1)->Unit(benchmark::kMillisecond)
+
+STACK_BENCHMARK(plain, PlainText);
+STACK_BENCHMARK(paren, Parens);
+STACK_BENCHMARK(double_paren, DoubleParens);
+STACK_BENCHMARK(bracket, Brackets);
+STACK_BENCHMARK(mixture, Mixture);
+STACK_BENCHMARK(closed_nest, ClosedNest);
+STACK_BENCHMARK(random, RandomText);
+
+} // namespace
