@@ -21,8 +21,8 @@
 // max(D over b..w) - D(w), so it is 0 exactly at the nodes where D reaches a new maximum: the
 // chain b, ng(b), ng(ng(b)), ... where ng(v) is the next node with D >= D(v). As D moves by at
 // most one per node, ng and up1 (the next node with D = D(v) + 1) take O(1) each from the nodes
-// to the right. Every node then keeps, per closer class and parity, the first matching node on
-// its path (or on its ng chain), and an opener's closer is one lookup. A node's successor needs
+// to the right. Every node then keeps, per closer class and parity, the position of the first
+// matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's successor needs
 // only the closers of openers further right, so one right-to-left sweep builds everything.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
@@ -32,6 +32,10 @@
 // its own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw
 // the same forms and openers at the same or greater depth. What is not skipped is done in the
 // recursion's own order, so ties between equal depths go the same way.
+//
+// Storage. About 7 MB of static tables sized for the longest line (a call touches only the part
+// its line needs); nothing on the heap, a few hundred bytes of stack. The tables make a call
+// non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 #include "locator.h"
 
 #include "../platform/widetext.h"
