@@ -110,7 +110,7 @@ TEST_F(KeystrokeDll, ExpandHotkeyReplacesTheReference) {
     EXPECT_EQ(10, line.Caret());
     EXPECT_EQ(1, line.event.redraw);
     EXPECT_EQ(0, line.event.keyCode);
-    EXPECT_EQ('X', line.name[0]);  // an older host's key name is never touched
+    EXPECT_EQ('X', line.name[0]); // an older host's key name is never touched
     auto calls = support::HostCalls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ("%@option[EscapeChar]", Utf8(calls[0].input));
@@ -190,4 +190,4 @@ TEST_F(KeystrokeDll, FullLengthLines) {
     }
 }
 
-}  // namespace
+} // namespace

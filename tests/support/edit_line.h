@@ -37,6 +37,8 @@ struct EditLine {
 };
 
 // `count` copies of `unit`.
-inline Text Repeat(WCHAR unit, size_t count) { return Text(count, unit); }
+inline Text Repeat(WCHAR unit, size_t count) {
+    return Text(count, unit);
+}
 
-}  // namespace support
+} // namespace support

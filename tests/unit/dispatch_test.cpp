@@ -34,7 +34,9 @@ class Dispatch : public support::PluginTest {
 
 const int kVersions[] = {23, 24};
 
-TEST_F(Dispatch, NullEvent) { EXPECT_EQ(0, key(nullptr)); }
+TEST_F(Dispatch, NullEvent) {
+    EXPECT_EQ(0, key(nullptr));
+}
 
 #if !defined(_WIN32)
 TEST_F(Dispatch, ModifierBitsByStateAndHost) {
@@ -59,13 +61,13 @@ TEST_F(Dispatch, LiveModifiersMeetTheStoredHotkey) {
     REQUIRE_WIN32_STANDIN();
     struct Case {
         std::vector<int> held;
-        int32_t hotkey;  // matched by the key code 0x10054 with these modifiers held
+        int32_t hotkey; // matched by the key code 0x10054 with these modifiers held
     };
     const Case cases[] = {
         {{VK_CONTROL, VK_SHIFT}, 0x30054},
         {{VK_CONTROL, VK_MENU}, 0x50054},
-        {{VK_SHIFT, VK_MENU}, 0x10054},  // state 5 adds nothing
-        {{VK_CONTROL, VK_SHIFT, VK_MENU}, 0x10054},  // nor state 7 on an older host
+        {{VK_SHIFT, VK_MENU}, 0x10054},             // state 5 adds nothing
+        {{VK_CONTROL, VK_SHIFT, VK_MENU}, 0x10054}, // nor state 7 on an older host
     };
     for (const Case& c : cases) {
         Reset(0);
@@ -103,7 +105,7 @@ TEST_F(Dispatch, KeyNamesOnlyOnNewerHostsAndOnlyWithoutACode) {
     struct Case {
         const char* label;
         int version;
-        int32_t keyCode;  // -1: the code of the expand hotkey
+        int32_t keyCode; // -1: the code of the expand hotkey
         const WCHAR* name;
         bool expands;
     };
@@ -125,7 +127,9 @@ TEST_F(Dispatch, KeyNamesOnlyOnNewerHostsAndOnlyWithoutACode) {
         EXPECT_EQ(0, key(&edit.event)) << c.label;
         EXPECT_EQ(c.expands ? "value" : "%foo", edit.Utf8Line()) << c.label;
         EXPECT_EQ(c.expands ? 0 : c.keyCode, edit.event.keyCode) << c.label;
-        if (c.name) EXPECT_EQ(c.expands ? "" : Utf8(c.name), Utf8(edit.name)) << c.label;
+        if (c.name) {
+            EXPECT_EQ(c.expands ? "" : Utf8(c.name), Utf8(edit.name)) << c.label;
+        }
         EXPECT_EQ(0, TakeCmdHonkCount()) << c.label;
     }
 }
@@ -157,7 +161,7 @@ TEST_F(Dispatch, FailedHotkeysBeepAndAreConsumed) {
         const char* label;
         int32_t keyCode;
         const WCHAR* line;
-        int64_t caret;  // may stand outside the line
+        int64_t caret; // may stand outside the line
         bool nullLine;
     };
     const Case cases[] = {
@@ -191,4 +195,4 @@ TEST_F(Dispatch, FailedHotkeysBeepAndAreConsumed) {
     }
 }
 
-}  // namespace
+} // namespace

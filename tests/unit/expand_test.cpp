@@ -17,7 +17,7 @@ class Expand : public support::PluginTest {
   protected:
     void SetUp() override {
         support::PluginTest::SetUp();
-        PluginSettings.ErrorBeep = 1;  // the host's honk: countable in both builds
+        PluginSettings.ErrorBeep = 1; // the host's honk: countable in both builds
     }
 };
 
@@ -58,7 +58,7 @@ TEST_F(Expand, FailuresBeepChangeNothingAndConsumeTheKey) {
     struct FailCase {
         const char* name;
         const WCHAR* line;
-        int64_t caret;  // may stand outside the line
+        int64_t caret; // may stand outside the line
         int expandResult;
     };
     const FailCase cases[] = {
@@ -120,8 +120,8 @@ TEST_F(Expand, EscapeCharacterAsTheHostReportsIt) {
         WCHAR expected;
     };
     const EscapeCase cases[] = {
-        {WIDE("~"), '~'},  {WIDE("^"), '^'},  {WIDE(""), '^'},        {WIDE("~~"), '^'},
-        {WIDE("x"), '^'},  {WIDE("7"), '^'},  {WIDE("\u00E9"), '^'},  {WIDE("\u00A7"), 0xA7},
+        {WIDE("~"), '~'}, {WIDE("^"), '^'}, {WIDE(""), '^'},       {WIDE("~~"), '^'},
+        {WIDE("x"), '^'}, {WIDE("7"), '^'}, {WIDE("\u00E9"), '^'}, {WIDE("\u00A7"), 0xA7},
     };
     for (const EscapeCase& c : cases) {
         support::ResetPluginState();
@@ -203,7 +203,7 @@ TEST_F(Expand, LineCapacityLimit) {
 
 struct SpliceCase {
     uint32_t index;
-    uint32_t count;  // or, for insertion, unused
+    uint32_t count; // or, for insertion, unused
     long caret;
     const WCHAR* expected;
     long expectedCaret;
@@ -211,15 +211,15 @@ struct SpliceCase {
 
 TEST_F(Expand, DeleteFromLineMovesTheCaret) {
     const SpliceCase cases[] = {
-        {2, 3, 0, WIDE("abfgh"), 0},  // before the span: stays
-        {2, 3, 2, WIDE("abfgh"), 2},  // at its first unit: stays
-        {2, 3, 3, WIDE("abfgh"), 2},  // inside: to its first unit
-        {2, 3, 4, WIDE("abfgh"), 2},  //
-        {2, 3, 5, WIDE("abfgh"), 2},  // just after: left by the count
-        {2, 3, 8, WIDE("abfgh"), 5},  // at the end: left by the count
-        {0, 8, 8, WIDE(""), 0},       // the whole line
-        {6, 100, 8, WIDE("abcdef"), 6},  // a span past the end is cut there
-        {9, 2, 8, WIDE("abcdefgh"), 8},  // an index past the end removes nothing
+        {2, 3, 0, WIDE("abfgh"), 0},    // before the span: stays
+        {2, 3, 2, WIDE("abfgh"), 2},    // at its first unit: stays
+        {2, 3, 3, WIDE("abfgh"), 2},    // inside: to its first unit
+        {2, 3, 4, WIDE("abfgh"), 2},    //
+        {2, 3, 5, WIDE("abfgh"), 2},    // just after: left by the count
+        {2, 3, 8, WIDE("abfgh"), 5},    // at the end: left by the count
+        {0, 8, 8, WIDE(""), 0},         // the whole line
+        {6, 100, 8, WIDE("abcdef"), 6}, // a span past the end is cut there
+        {9, 2, 8, WIDE("abcdefgh"), 8}, // an index past the end removes nothing
         {3, 0xFFFFFFFFu, 1, WIDE("abc"), 1},
     };
     for (const SpliceCase& c : cases) {
@@ -236,12 +236,12 @@ TEST_F(Expand, DeleteFromLineMovesTheCaret) {
 
 TEST_F(Expand, InsertIntoLineMovesTheCaret) {
     const SpliceCase cases[] = {
-        {2, 0, 2, WIDE("abXYcd"), 4},  // at the caret: after the text
-        {2, 0, 3, WIDE("abXYcd"), 5},  // before the caret: right by its length
-        {2, 0, 1, WIDE("abXYcd"), 1},  // after the caret: stays
-        {0, 0, 0, WIDE("XYabcd"), 2},  //
-        {4, 0, 4, WIDE("abcdXY"), 6},  // at the end
-        {9, 0, 4, WIDE("abcdXY"), 4},  // past the end: appended, the caret stays before it
+        {2, 0, 2, WIDE("abXYcd"), 4}, // at the caret: after the text
+        {2, 0, 3, WIDE("abXYcd"), 5}, // before the caret: right by its length
+        {2, 0, 1, WIDE("abXYcd"), 1}, // after the caret: stays
+        {0, 0, 0, WIDE("XYabcd"), 2}, //
+        {4, 0, 4, WIDE("abcdXY"), 6}, // at the end
+        {9, 0, 4, WIDE("abcdXY"), 4}, // past the end: appended, the caret stays before it
     };
     for (const SpliceCase& c : cases) {
         support::ResetPluginState();
@@ -277,4 +277,4 @@ TEST_F(Expand, LineOperationsStayInsideTheLine) {
     InsertIntoLine(&stray.event, nullptr, 0);
 }
 
-}  // namespace
+} // namespace

@@ -17,30 +17,30 @@ struct MathCase {
     const WCHAR* line;
     int32_t caret;
     int code;
-    const WCHAR* expected;  // the new line; null: unchanged
+    const WCHAR* expected; // the new line; null: unchanged
     int32_t expectedCaret;
 };
 
 TEST_F(Math, SelectsEvaluatesAndReplaces) {
     const MathCase cases[] = {
         {WIDE("echo 1+2"), 8, 1, WIDE("echo 3"), 6},
-        {WIDE("echo 1+2"), 5, 1, WIDE("echo 3"), 6},       // caret on the first unit
-        {WIDE("echo 1+2 "), 9, 0, nullptr, 9},             // white space after the word
+        {WIDE("echo 1+2"), 5, 1, WIDE("echo 3"), 6}, // caret on the first unit
+        {WIDE("echo 1+2 "), 9, 0, nullptr, 9},       // white space after the word
         {WIDE("echo \"1 + 2\" x"), 12, 1, WIDE("echo 3 x"), 6},
-        {WIDE("  3*4"), 0, 0, nullptr, 0},                 // the word begins after the caret
+        {WIDE("  3*4"), 0, 0, nullptr, 0}, // the word begins after the caret
         {WIDE("  3*4"), 2, 1, WIDE("  12"), 4},
         {WIDE("3*4  5"), 4, 0, nullptr, 4},
-        {WIDE("a \"\" b"), 4, 0, nullptr, 4},              // empty once the quotes go
-        {WIDE("1+2 3*4"), 4, 1, WIDE("1+2 12"), 6},        // first unit: this word, not the last
-        {WIDE("1+2 3*4"), 3, 1, WIDE("3 3*4"), 1},         // just after a word
-        {WIDE("1+2 3*4"), 1, 1, WIDE("3 3*4"), 1},         // inside a word
+        {WIDE("a \"\" b"), 4, 0, nullptr, 4},       // empty once the quotes go
+        {WIDE("1+2 3*4"), 4, 1, WIDE("1+2 12"), 6}, // first unit: this word, not the last
+        {WIDE("1+2 3*4"), 3, 1, WIDE("3 3*4"), 1},  // just after a word
+        {WIDE("1+2 3*4"), 1, 1, WIDE("3 3*4"), 1},  // inside a word
         {WIDE("x 6/2\t"), 5, 1, WIDE("x 3\t"), 3},
         {WIDE("x 6/2\t"), 6, 0, nullptr, 6},
         {WIDE(""), 0, 0, nullptr, 0},
         {WIDE("   "), 2, 0, nullptr, 2},
-        {WIDE("1/0"), 3, 0, nullptr, 3},                   // the host's evaluation fails
-        {WIDE("echo 1+2"), 9, 0, nullptr, 9},              // caret past the terminator
-        {WIDE("echo 1+2"), -1, 0, nullptr, -1},            // caret before the line
+        {WIDE("1/0"), 3, 0, nullptr, 3},        // the host's evaluation fails
+        {WIDE("echo 1+2"), 9, 0, nullptr, 9},   // caret past the terminator
+        {WIDE("echo 1+2"), -1, 0, nullptr, -1}, // caret before the line
         {WIDE("echo 1+2"), 70000, 0, nullptr, 70000},
     };
     for (const MathCase& c : cases) {
@@ -53,7 +53,9 @@ TEST_F(Math, SelectsEvaluatesAndReplaces) {
         EXPECT_EQ(Utf8(c.expected ? c.expected : c.line), edit.Utf8Line()) << name;
         EXPECT_EQ(c.expectedCaret, caret) << name;
         EXPECT_EQ(c.code == 1 ? 1 : 0, TakeCmdClearCount()) << name;
-        if (c.code == 1) EXPECT_EQ(edit.event.line, TakeCmdClearPosition(0)) << name;
+        if (c.code == 1) {
+            EXPECT_EQ(edit.event.line, TakeCmdClearPosition(0)) << name;
+        }
     }
 }
 
@@ -61,18 +63,18 @@ TEST_F(Math, QuotesAndTheRunningQuoteFlag) {
     struct QuoteCase {
         const WCHAR* line;
         int32_t caret;
-        const WCHAR* evaluated;  // what the host is asked
+        const WCHAR* evaluated; // what the host is asked
     };
     const QuoteCase cases[] = {
-        {WIDE("\"1 + 2\""), 0, WIDE("1 + 2")},    // one pair of enclosing quotes goes
-        {WIDE("\"\"1\"\""), 0, WIDE("\"1\"")},    // only one pair
-        {WIDE("\"5 x"), 0, WIDE("\"5 x")},        // an open quote stays, and so does its space
+        {WIDE("\"1 + 2\""), 0, WIDE("1 + 2")}, // one pair of enclosing quotes goes
+        {WIDE("\"\"1\"\""), 0, WIDE("\"1\"")}, // only one pair
+        {WIDE("\"5 x"), 0, WIDE("\"5 x")},     // an open quote stays, and so does its space
         {WIDE("\"a"), 0, WIDE("\"a")},
         {WIDE("\""), 1, WIDE("\"")},
-        {WIDE("2*\"3 + 4\"*5 end"), 3, WIDE("2*\"3 + 4\"*5")},  // quoted spaces inside a word
+        {WIDE("2*\"3 + 4\"*5 end"), 3, WIDE("2*\"3 + 4\"*5")}, // quoted spaces inside a word
         // A quote left open in the text before the caret's run keeps the word going from there.
         {WIDE("a\" 1+2 b"), 4, WIDE("a\" 1+2 b")},
-        {WIDE("a\"b\" 1+2 c"), 6, WIDE("1+2")},   // closed again: the space ends the word
+        {WIDE("a\"b\" 1+2 c"), 6, WIDE("1+2")}, // closed again: the space ends the word
     };
     for (const QuoteCase& c : cases) {
         support::ResetPluginState();
@@ -98,7 +100,7 @@ TEST_F(Math, EvaluatedSilently) {
     int32_t caret = 3;
     ASSERT_EQ(1, MathWord(edit.event.line, &caret));
     auto calls = support::HostCalls();
-    ASSERT_EQ(2u, calls.size());  // Evaluate, then ClearEditLine
+    ASSERT_EQ(2u, calls.size()); // Evaluate, then ClearEditLine
     EXPECT_EQ('V', calls[0].kind);
     EXPECT_TRUE(calls[0].stdoutRedirected);
     EXPECT_TRUE(calls[0].stderrRedirected);
@@ -140,4 +142,4 @@ TEST_F(Math, ResultThatWouldOverflowTheLineIsRefused) {
     }
 }
 
-}  // namespace
+} // namespace
