@@ -37,7 +37,9 @@ HMODULE LoadPlugin() {
 }
 
 KeyExport KeyFunction() {
-    return reinterpret_cast<KeyExport>(GetProcAddress(LoadPlugin(), "key"));
+    // Through void* as the loader's result is a generic function pointer.
+    return reinterpret_cast<KeyExport>(
+        reinterpret_cast<void*>(GetProcAddress(LoadPlugin(), "key")));
 }
 
 // Runs `work` on a new thread whose stack reserve is the host's 1 MiB; true when it ran to
