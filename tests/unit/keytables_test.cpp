@@ -247,11 +247,3 @@ TEST(KeyTables, CodesSharedRenamedAndClassicOnly) {
     EXPECT_EQ(Text(WIDE("Alt-=")), classic[0x10083]);
     EXPECT_EQ(Text(WIDE("Alt-Plus")), extended[0x10083]);
 }
-
-TEST(KeyTables, ModifierPrefixesInColumnOrder) {
-    const char* expected[] = {"",          "Shift-",         "Ctrl-", "Alt-", "Ctrl-Shift-",
-                              "Ctrl-Alt-", "Ctrl-Alt-Shift-"};
-    for (int column = 0; column < MODIFIER_COLUMNS; ++column) {
-        EXPECT_EQ(expected[column], Utf8(ModifierPrefixes[column]));
-    }
-}
