@@ -1,7 +1,7 @@
 // The keystroke export of the real Tallix.dll, loaded beside the stand-in TakeCmd.dll and driven
 // as a host drives it: KeyEvent records on a 65,536-unit line, on a thread with a 1 MiB stack.
-// Until InitializePlugin runs the hotkeys hold their defaults, Alt-X and Alt-=, and the headless
-// keyboard reports no modifier held.
+// Each test starts the plugin afresh with no saved settings, so the hotkeys are the defaults,
+// Alt-X and Alt-=; the headless keyboard reports no modifier held.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 
 #include "src/host/host.h"
 #include "tests/support/host_capture.h"
+#include "tests/support/settings_registry.h"
 
 using support::Text;
 using support::Utf8;
@@ -23,7 +24,8 @@ constexpr int32_t ALT_X = 0x1002D;
 constexpr int32_t ALT_EQUALS = 0x10083;
 constexpr SIZE_T HOST_STACK = 1 << 20;
 
-using KeyExport = int(__cdecl*)(KeyEvent*);
+using KeyExport = int (*)(KeyEvent*);
+using IntExport = int (*)();
 
 HMODULE LoadPlugin() {
     static HMODULE module = [] {
@@ -36,10 +38,13 @@ HMODULE LoadPlugin() {
     return module;
 }
 
+// An export by its undecorated name (through void (*)(), the generic function pointer type).
+template <typename F> F Export(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(LoadPlugin(), name)));
+}
+
 KeyExport KeyFunction() {
-    // Through void* as the loader's result is a generic function pointer.
-    return reinterpret_cast<KeyExport>(
-        reinterpret_cast<void*>(GetProcAddress(LoadPlugin(), "key")));
+    return Export<KeyExport>("key");
 }
 
 // Runs `work` on a new thread whose stack reserve is the host's 1 MiB; true when it ran to
@@ -98,8 +103,17 @@ void Press(HostLine& line) {
 
 class KeystrokeDll : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { StartPlugin(L""); }
+    // Starts the plugin for a host whose %_4ver is `version` ("" when unreadable).
+    static void StartPlugin(const wchar_t* version) {
         ASSERT_NE(nullptr, LoadPlugin());
+        support::DeleteSettingsKey(HKEY_CURRENT_USER);
+        support::DeleteSettingsKey(HKEY_LOCAL_MACHINE);
+        TakeCmdReset();
+        TakeCmdSetVariable(L"_4ver", version);
+        IntExport initialize = Export<IntExport>("InitializePlugin");
+        ASSERT_NE(nullptr, initialize);
+        ASSERT_TRUE(RunOnHostThread([&] { initialize(); }));
         TakeCmdReset();
         TakeCmdSetVariable(L"foo", L"value");
     }
@@ -119,6 +133,17 @@ TEST_F(KeystrokeDll, ExpandHotkeyReplacesTheReference) {
     EXPECT_FALSE(calls[0].stdoutRedirected);
     EXPECT_EQ("%foo", Utf8(calls[1].input));
     EXPECT_TRUE(calls[1].stdoutRedirected && calls[1].stderrRedirected);
+}
+
+TEST_F(KeystrokeDll, NewerHostsKeyNameIsEmptied) {
+    StartPlugin(L"24");
+    for (int32_t code : {ALT_X, ALT_EQUALS}) {
+        HostLine line(code == ALT_X ? L"%foo" : L"1+2", code == ALT_X ? 4 : 3, code);
+        Press(line);
+        EXPECT_EQ(code == ALT_X ? "value" : "3", Utf8(line.Line()));
+        EXPECT_EQ(0, line.event.keyCode);
+        EXPECT_EQ(0, line.name[0]);
+    }
 }
 
 TEST_F(KeystrokeDll, MathHotkeyReplacesTheWord) {
