@@ -185,12 +185,6 @@ TEST_F(Settings, SaveWritesThreeDwordsThatLoadBack) {
     }
 }
 
-TEST_F(Settings, DefaultsAreAltXAltEqualsAsterisk) {
-    PluginSettings = kBefore;
-    ApplyDefaultSettings();
-    EXPECT_TRUE(Same({0x1002D, 0x10083, 2}, PluginSettings));
-}
-
 #if !defined(_WIN32)
 // ---- Over the stand-in: the calls made, and failures injected at every step ----------------
 
