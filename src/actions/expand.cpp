@@ -26,17 +26,29 @@ size_t LineLength(const WCHAR* line) {
     return WideLength(line, MAX_LINE_LENGTH);
 }
 
+// The caret's index in a line of `length` units (see CursorIndex), for callers that know the
+// length already: the line is long, and each pass over it counts on a keystroke.
+int32_t CaretIn(const KeyEvent* event, size_t length) {
+    if (!event->line || !event->cursor) return -1;
+    uintptr_t line = reinterpret_cast<uintptr_t>(event->line);
+    uintptr_t cursor = reinterpret_cast<uintptr_t>(event->cursor);
+    if (cursor < line) return -1;
+    uintptr_t bytes = cursor - line;
+    if (bytes % sizeof(WCHAR) != 0 || bytes / sizeof(WCHAR) > length) return -1;
+    return int32_t(bytes / sizeof(WCHAR));
+}
+
 // The expand action proper: true when the line now holds the expansion, false (the line and
 // caret untouched) when there is nothing to expand or the result cannot be had or does not fit.
 bool ExpandAtCaret(KeyEvent* event) {
     WCHAR* line = event->line;
     if (!line || line[0] == 0) return false;
-    int32_t caret = CursorIndex(event);
+    size_t lineLength = LineLength(line);
+    int32_t caret = CaretIn(event, lineLength);
     if (caret < 0) return false;
 
     WCHAR escape = GetEscapeChar();
     ReferenceSpan span = LocateReference(line, caret, escape);
-    size_t lineLength = LineLength(line);
     if (span.first < 0 || span.last < span.first || size_t(span.last) >= lineLength) return false;
 
     // A reference the buffer cannot hold with its terminator is refused, not cut.
@@ -61,15 +73,8 @@ bool ExpandAtCaret(KeyEvent* event) {
 } // namespace
 
 int32_t CursorIndex(const KeyEvent* event) {
-    if (!event || !event->line || !event->cursor) return -1;
-    uintptr_t line = reinterpret_cast<uintptr_t>(event->line);
-    uintptr_t cursor = reinterpret_cast<uintptr_t>(event->cursor);
-    if (cursor < line) return -1;
-    uintptr_t bytes = cursor - line;
-    if (bytes % sizeof(WCHAR) != 0 || bytes / sizeof(WCHAR) > MAX_LINE_LENGTH) return -1;
-    size_t index = bytes / sizeof(WCHAR);
-    if (index > LineLength(event->line)) return -1;
-    return int32_t(index);
+    if (!event || !event->line) return -1;
+    return CaretIn(event, LineLength(event->line));
 }
 
 //   step                          effect
@@ -104,10 +109,11 @@ WCHAR GetEscapeChar() {
 // the span's end, to index when it stood inside it, and stays otherwise. A caret outside the
 // line changes nothing at all.
 void DeleteFromLine(KeyEvent* event, uint32_t index, uint32_t count) {
-    int32_t caret = CursorIndex(event);
-    if (caret < 0) return;
+    if (!event || !event->line) return;
     WCHAR* line = event->line;
     size_t length = LineLength(line);
+    int32_t caret = CaretIn(event, length);
+    if (caret < 0) return;
     size_t from = index < length ? index : length;
     size_t removed = count < length - from ? count : length - from;
 
@@ -129,10 +135,11 @@ void DeleteFromLine(KeyEvent* event, uint32_t index, uint32_t count) {
 // longer than MAX_LINE_LENGTH, a null text or a caret outside the line changes nothing. The
 // text must not lie inside the line.
 void InsertIntoLine(KeyEvent* event, const WCHAR* text, uint32_t index) {
-    int32_t caret = CursorIndex(event);
-    if (caret < 0 || !text) return;
+    if (!event || !event->line || !text) return;
     WCHAR* line = event->line;
     size_t length = LineLength(line);
+    int32_t caret = CaretIn(event, length);
+    if (caret < 0) return;
     size_t textLength = WideLength(text, MAX_LINE_LENGTH + 1);
     if (length + textLength > MAX_LINE_LENGTH) return;
     size_t at = index < length ? index : length;
