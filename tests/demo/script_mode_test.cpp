@@ -301,3 +301,24 @@ TEST_F(ScriptMode, WithoutThePluginTheHostSaysSoAndKeepsWorking) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScriptMode, PluginExpandsAndDoesMathOnTheHostsLine) {
+    HostRun run = Host("set where=/some/place<Enter>\necho %@upper[%where]<Alt-X>\n"
+                       "<Ctrl-C>3*4<Alt-=>\n<Ctrl-C>echo %@nosuch[x]<Alt-X>\n",
+                       "", true);
+    std::vector<std::string> expected = {"line \"\" cursor 0", // after set
+                                         "line \"echo %@upper[%where]\" cursor 20",
+                                         "line \"echo /SOME/PLACE\" cursor 16",
+                                         "line \"\" cursor 0",
+                                         "line \"3*4\" cursor 3",
+                                         "line \"12\" cursor 2",
+                                         "line \"\" cursor 0",
+                                         "line \"echo %@nosuch[x]\" cursor 16",
+                                         "line \"echo %@nosuch[x]\" cursor 16"};
+    EXPECT_EQ(expected, std::vector<std::string>(run.lines.begin() + 1, run.lines.end()));
+    EXPECT_EQ(std::vector<std::string>({"bell"}), run.output);
+}
+
+} // namespace
