@@ -1,0 +1,25 @@
+// The prefix that opens every error message: the plugin's name and, while a batch file runs,
+// where in it the message arose.
+#include "messages.h"
+
+#include "../host/host.h"
+#include "../platform/widetext.h"
+
+// Units of the prefix's expansion buffer: room for a long batch file path and its line number.
+constexpr size_t MESSAGE_BUFFER_CAPACITY = 8192;
+
+void PrintMessagePrefix() {
+    WCHAR buffer[MESSAGE_BUFFER_CAPACITY];
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+
+    // The name goes out before anything is expanded, so it is there whatever the host does.
+    WideCopy(buffer, MESSAGE_BUFFER_CAPACITY, WIDE("%_batch"));
+    Qprintf(err, WIDE("%s plugin: "), WIDE("Tallix"));
+    ExpandVariables(buffer, 1);
+    if (buffer[0] == WIDE('0')) return; // no batch file running
+
+    WideCopy(buffer, MESSAGE_BUFFER_CAPACITY, WIDE("%_batchname [%_batchline]  "));
+    ExpandVariables(buffer, 1);
+    // Passed as an argument, not as the format, so a percent sign in a file name prints as is.
+    Qprintf(err, WIDE("%s"), buffer);
+}
