@@ -29,8 +29,7 @@ struct Exports {
     int (*Usage)(WCHAR*, WCHAR*) = nullptr;
 };
 
-template <typename F>
-void Find(HMODULE dll, const char* name, F*& out) {
+template <typename F> void Find(HMODULE dll, const char* name, F*& out) {
     out = reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
     ASSERT_NE(nullptr, out) << name;
 }
@@ -53,8 +52,8 @@ void Load(Exports& e) {
 
 void WriteDword(HKEY root, const wchar_t* name, DWORD value) {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, KEY_PATH, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                             &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(root, KEY_PATH, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
     RegCloseKey(key);
 }
@@ -219,4 +218,4 @@ TEST(Acceptance, ExtendedHostWholeRun) {
     OnHostThread([] { WholeRun(24); });
 }
 
-}  // namespace
+} // namespace

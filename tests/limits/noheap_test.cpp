@@ -24,7 +24,7 @@ int allocations = 0;
 void Note() {
     if (armed && standin::StandinCallDepth() == 0) ++allocations;
 }
-}  // namespace
+} // namespace
 
 extern "C" void* malloc(size_t size) {
     Note();
@@ -51,7 +51,9 @@ extern "C" void* aligned_alloc(size_t alignment, size_t size) {
     Note();
     return __libc_memalign(alignment, size);
 }
-extern "C" void free(void* block) { __libc_free(block); }
+extern "C" void free(void* block) {
+    __libc_free(block);
+}
 
 TEST(NoHeap, CounterSeesAllocations) {
     // The wrapper itself must work, or the check below proves nothing.
@@ -66,7 +68,7 @@ TEST(NoHeap, CounterSeesAllocations) {
 }
 
 TEST(NoHeap, NoExportAllocates) {
-    standin::StandinCallDepth();  // the thread's stand-in counter exists before arming
+    standin::StandinCallDepth(); // the thread's stand-in counter exists before arming
     for (const limits::Scenario& scenario : limits::Scenarios()) {
         scenario.prepare();
         allocations = 0;

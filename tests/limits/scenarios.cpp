@@ -97,8 +97,8 @@ std::vector<Scenario> Build() {
 
     for (const Text& tail :
          {Text(u""), Text(u"/L"), Text(u"/??"), Text(u"/S"), Text(u"/S!"), Text(u"/R"),
-          Text(u"/D /Q"), Text(u"Ctrl-Alt-F5 F5 /B:\"Critical Stop\""), Text(u"/B:9"),
-          Text(u"/X"), Text(u"Alt-X Alt-X"), Repeat(u"a ", 9000), Repeat(u"\"", 3000)}) {
+          Text(u"/D /Q"), Text(u"Ctrl-Alt-F5 F5 /B:\"Critical Stop\""), Text(u"/B:9"), Text(u"/X"),
+          Text(u"Alt-X Alt-X"), Repeat(u"a ", 9000), Repeat(u"\"", 3000)}) {
         s.push_back({"tallix", "tallix " + std::to_string(tail.size()) + " units", extended,
                      Command(tail)});
     }
@@ -111,11 +111,11 @@ std::vector<Scenario> Build() {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 const std::vector<Scenario>& Scenarios() {
     static const std::vector<Scenario> scenarios = Build();
     return scenarios;
 }
 
-}  // namespace limits
+} // namespace limits

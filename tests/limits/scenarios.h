@@ -10,12 +10,12 @@
 namespace limits {
 
 struct Scenario {
-    std::string exportName;  // the export this scenario measures
+    std::string exportName; // the export this scenario measures
     std::string what;
-    std::function<void()> prepare;  // set-up of the stand-ins; not measured
-    std::function<void()> run;      // the export calls; measured
+    std::function<void()> prepare; // set-up of the stand-ins; not measured
+    std::function<void()> run;     // the export calls; measured
 };
 
 const std::vector<Scenario>& Scenarios();
 
-}  // namespace limits
+} // namespace limits

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr size_t THREAD_STACK = 4u << 20;   // room well beyond the limit, to see overruns
-constexpr size_t STACK_LIMIT = 300u << 10;  // what each export may use: a host thread has 1 MiB
+constexpr size_t THREAD_STACK = 4u << 20;  // room well beyond the limit, to see overruns
+constexpr size_t STACK_LIMIT = 300u << 10; // what each export may use: a host thread has 1 MiB
 constexpr unsigned char PAINT = 0xA5;
 
 // Stack bytes used by one run of `body`: the thread's own start-up included, which is small and
@@ -42,7 +42,7 @@ size_t MeasureStack(const std::function<void()>& body) {
     return THREAD_STACK - untouched;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Stack, MeasurementSeesADeepFrame) {
     size_t baseline = MeasureStack([] {});
