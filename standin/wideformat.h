@@ -89,4 +89,34 @@ inline std::string ToUtf8(const std::u16string& text) {
     return out;
 }
 
+// UTF-16 of UTF-8 text; a byte that starts no valid sequence becomes U+FFFD.
+inline std::u16string FromUtf8(const std::string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2
+                                 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        uint32_t c = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
+        bool valid = extra >= 0 && i + size_t(extra) < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            unsigned char t = static_cast<unsigned char>(text[i + size_t(k)]);
+            valid = (t & 0xC0) == 0x80;
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            out += u'\xFFFD';
+            ++i;
+            continue;
+        }
+        i += size_t(extra) + 1;
+        if (c >= 0x10000) {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace standin

@@ -18,7 +18,7 @@ done <<< "$imports"
 printf '%s\n' "$imports" | grep -q '^TAKECMD\.DLL$' || { echo "TakeCmd.dll is not imported"; status=1; }
 
 expected=$(sed -n '/^EXPORTS/,$p' "$def" | sed '1d' | awk '{print $1}' | grep -v '^$' | sort)
-actual=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\s*\[/{print $NF} on && /^$/{on=0}' | sort)
+actual=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF} on && /^$/{on=0}' | sort)
 if [ "$expected" != "$actual" ]; then
   echo "exports differ from $def"; echo "expected:"; echo "$expected"; echo "actual:"; echo "$actual"; status=1
 fi

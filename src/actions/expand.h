@@ -19,3 +19,8 @@ void DeleteFromLine(KeyEvent* event, uint32_t index, uint32_t count);
 
 // Inserts `text` before the unit at `index` and moves the caret accordingly.
 void InsertIntoLine(KeyEvent* event, const WCHAR* text, uint32_t index);
+
+// The caret's index in the event's line, in units, or -1 when the line or the cursor is null,
+// the cursor stands before the line, between two units, or past the line's terminator. Reads at
+// most EDIT_LINE_CAPACITY - 1 units of the line.
+int32_t CursorIndex(const KeyEvent* event);

@@ -1,12 +1,22 @@
-// Integer arithmetic of the stand-in host: + - * / %, parentheses and unary minus, with the
-// usual precedence. Division by zero, overflow and syntax errors fail.
+// Decimal arithmetic of the stand-in host: + - * / %, parentheses and unary signs, with the
+// usual precedence. Integral results are written without a decimal point, others with up to 15
+// significant digits and no trailing zeros. Division (or remainder) by zero, magnitudes beyond
+// 18 digits and syntax errors fail.
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "takecmd_state.h"
 
 namespace takecmd {
 namespace {
+
+// The largest magnitude the host computes with: 18 decimal digits, which a long double still
+// holds exactly as an integer.
+constexpr long double MAX_MAGNITUDE = 999999999999999999.0L;
+// Nesting of parentheses and unary signs beyond this fails instead of exhausting the stack.
+constexpr int MAX_DEPTH = 200;
 
 struct Parser {
     const std::u16string& text;
@@ -24,77 +34,88 @@ struct Parser {
         }
         return false;
     }
-    int64_t Check(int64_t v) {
-        if (v > INT64_C(999999999999999999) || v < -INT64_C(999999999999999999)) failed = true;
+    long double Check(long double v) {
+        if (!(std::fabs(v) <= MAX_MAGNITUDE)) failed = true;
         return v;
     }
-    int64_t Primary(int depth) {
-        if (depth > 200) {
+    bool Digit() const { return pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9'; }
+    // digits [ "." digits ] or "." digits
+    long double Number() {
+        SkipSpace();
+        long double v = 0;
+        int digits = 0;
+        for (; Digit(); ++digits) v = Check(v * 10 + (text[pos++] - u'0'));
+        if (pos < text.size() && text[pos] == u'.') {
+            ++pos;
+            long double scale = 1;
+            for (; Digit(); ++digits) v += (text[pos++] - u'0') * (scale /= 10);
+        }
+        if (digits == 0) failed = true;
+        return v;
+    }
+    long double Primary(int depth) {
+        if (depth > MAX_DEPTH || failed) {
             failed = true;
             return 0;
         }
-        if (Take(u'-')) return Check(-Primary(depth + 1));
+        if (Take(u'-')) return -Primary(depth + 1);
         if (Take(u'+')) return Primary(depth + 1);
         if (Take(u'(')) {
-            int64_t v = Sum(depth + 1);
+            long double v = Sum(depth + 1);
             if (!Take(u')')) failed = true;
             return v;
         }
-        SkipSpace();
-        size_t start = pos;
-        int64_t v = 0;
-        while (pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9' && !failed)
-            v = Check(v * 10 + (text[pos++] - u'0'));
-        if (pos == start) failed = true;
+        return Number();
+    }
+    long double Product(int depth) {
+        long double v = Primary(depth);
+        while (!failed) {
+            char16_t op = Take(u'*') ? u'*' : Take(u'/') ? u'/' : Take(u'%') ? u'%' : 0;
+            if (!op) break;
+            long double r = Primary(depth);
+            if (op != u'*' && r == 0) failed = true;
+            if (failed) break;
+            v = Check(op == u'*' ? v * r : op == u'/' ? v / r : std::fmod(v, r));
+        }
         return v;
     }
-    int64_t Product(int depth) {
-        int64_t v = Primary(depth);
-        for (;;) {
-            if (Take(u'*')) {
-                v = Check(MultiplySaturated(v, Primary(depth)));
-            } else if (Take(u'/') || Take(u'%')) {
-                bool modulo = text[pos - 1] == u'%';
-                int64_t r = Primary(depth);
-                if (r == 0) failed = true;
-                if (failed) return 0;
-                v = modulo ? v % r : v / r;
-            } else {
-                return v;
-            }
-            if (failed) return 0;
+    long double Sum(int depth) {
+        long double v = Product(depth);
+        while (!failed) {
+            char16_t op = Take(u'+') ? u'+' : Take(u'-') ? u'-' : 0;
+            if (!op) break;
+            long double r = Product(depth);
+            v = Check(op == u'+' ? v + r : v - r);
         }
-    }
-    static int64_t MultiplySaturated(int64_t a, int64_t b) {
-        __int128 product = static_cast<__int128>(a) * b;
-        if (product > INT64_MAX) return INT64_MAX;
-        if (product < -INT64_MAX) return -INT64_MAX;
-        return int64_t(product);
-    }
-    int64_t Sum(int depth) {
-        int64_t v = Product(depth);
-        for (;;) {
-            if (Take(u'+'))
-                v = Check(v + Product(depth));
-            else if (Take(u'-'))
-                v = Check(v - Product(depth));
-            else
-                return v;
-            if (failed) return 0;
-        }
+        return v;
     }
 };
 
-}  // namespace
+std::string Format(long double value) {
+    if (value == std::floor(value)) return std::to_string(static_cast<long long>(value));
+    // Printed as a double (the C runtime of the Windows build has no long double formatting).
+    char digits[64];
+    int whole = int(std::floor(std::log10(std::fabs(value)))) + 1;
+    int decimals = whole >= 15 ? 0 : 15 - (whole > 0 ? whole : 0);
+    std::snprintf(digits, sizeof digits, "%.*f", decimals, double(value));
+    std::string out = digits;
+    if (out.find('.') != std::string::npos) {
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') out.pop_back();
+    }
+    return out == "-0" ? "0" : out;
+}
+
+} // namespace
 
 int EvaluateText(std::u16string& text) {
     Parser parser{text};
-    int64_t value = parser.Sum(0);
+    long double value = parser.Sum(0);
     parser.SkipSpace();
     if (parser.failed || parser.pos != text.size()) return 1;
-    std::string digits = std::to_string(value);
+    std::string digits = Format(value);
     text.assign(digits.begin(), digits.end());
     return 0;
 }
 
-}  // namespace takecmd
+} // namespace takecmd

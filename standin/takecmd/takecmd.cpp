@@ -63,10 +63,17 @@ void Log(int kind, const std::u16string& input) {
                        GetStdHandle(STD_ERROR_HANDLE) != s.originalErr});
 }
 
-// Writes `text` into the caller's buffer in place of what it held.
-void Store(WCHAR* buffer, const std::u16string& text) {
+// The largest buffer the plugin hands to ExpandVariables holds 8,192 units; a longer result
+// fails and leaves the buffer alone rather than writing past it.
+constexpr size_t EXPANSION_CAPACITY = 8192;
+
+// Writes `text` into the caller's buffer in place of what it held, if it fits `capacity` units
+// with its terminator. Returns 0, or 4 when it does not fit.
+int Store(WCHAR* buffer, const std::u16string& text, size_t capacity) {
+    if (text.size() >= capacity) return 4;
     std::copy(text.begin(), text.end(), reinterpret_cast<char16_t*>(buffer));
     buffer[text.size()] = 0;
+    return 0;
 }
 
 }  // namespace
@@ -82,13 +89,9 @@ extern "C" int ExpandVariables(WCHAR* buffer, int) {
     HostState& s = State();
     if (s.expandResult) return s.expandResult;
     auto mapped = s.expansions.find(text);
-    if (mapped != s.expansions.end()) {
-        Store(buffer, mapped->second);
-        return 0;
-    }
+    if (mapped != s.expansions.end()) return Store(buffer, mapped->second, EXPANSION_CAPACITY);
     int result = ExpandText(text);
-    if (result == 0) Store(buffer, text);
-    return result;
+    return result == 0 ? Store(buffer, text, EXPANSION_CAPACITY) : result;
 }
 
 extern "C" int Evaluate(WCHAR* buffer) {
@@ -99,13 +102,9 @@ extern "C" int Evaluate(WCHAR* buffer) {
     HostState& s = State();
     if (s.evaluateResult) return s.evaluateResult;
     auto mapped = s.evaluations.find(text);
-    if (mapped != s.evaluations.end()) {
-        Store(buffer, mapped->second);
-        return 0;
-    }
+    if (mapped != s.evaluations.end()) return Store(buffer, mapped->second, EDIT_LINE_CAPACITY);
     int result = EvaluateText(text);
-    if (result == 0) Store(buffer, text);
-    return result;
+    return result == 0 ? Store(buffer, text, EDIT_LINE_CAPACITY) : result;
 }
 
 extern "C" int Printf(const WCHAR* format, ...) {
@@ -173,6 +172,8 @@ void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value) {
     else
         State().variables.erase(Fold(Text(name)));
 }
+
+void TakeCmdSetEnvironmentLookup(int on) { State().environmentLookup = on != 0; }
 
 void TakeCmdSetEscapeOption(const WCHAR* value) { State().escapeOption = Text(value); }
 

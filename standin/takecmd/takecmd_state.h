@@ -21,6 +21,7 @@ struct HostState {
     std::u16string escapeOption = u"^";
     std::map<std::u16string, std::u16string> expansions;
     std::map<std::u16string, std::u16string> evaluations;
+    bool environmentLookup = false;
     int expandResult = 0;
     int evaluateResult = 0;
     bool echo = false;
@@ -39,7 +40,7 @@ std::u16string Fold(const std::u16string& text);
 
 // The stand-in's expansion of a whole text; 0 on success (text replaced), else the text stays.
 int ExpandText(std::u16string& text);
-// The stand-in's integer arithmetic; 0 on success (text replaced by the value).
+// The stand-in's decimal arithmetic; 0 on success (text replaced by the value).
 int EvaluateText(std::u16string& text);
 
 }  // namespace takecmd

@@ -1,0 +1,82 @@
+// The whole expand action with a hostile host: any line, any caret (also just outside the
+// line), any escape option, expansions of any length its 8,192-unit buffer holds, and failures.
+// The result is checked against the splice it should make, or an untouched line.
+//
+// Input: byte 0 flags (bit 0: the host fails the expansion, bit 1: the host is a newer one),
+// bytes 1-2 the expansion's length (modulo 8,192), bytes 3-4 the caret (modulo the line's
+// length + 3, minus 1), bytes 5-6 the escape option's one unit (0: "^"), then the line as UTF-16
+// units (cut at 65,535).
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "src/actions/expand.h"
+#include "src/actions/locator.h"
+#include "src/keys/keycodec.h"
+#include "standin/takecmd/takecmd_control.h"
+
+namespace {
+using Line = std::u16string;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 7) return 0;
+    bool hostFails = data[0] & 1;
+    extendedKeyScheme = (data[0] & 2) != 0;
+    size_t expansionLength = size_t(data[1] | data[2] << 8) % REFERENCE_CAPACITY;
+    char16_t escapeUnit = char16_t(data[5] | data[6] << 8);
+    Line text;
+    for (size_t i = 7; i + 1 < size && text.size() < EDIT_LINE_CAPACITY - 1; i += 2) {
+        char16_t unit = char16_t(data[i] | data[i + 1] << 8);
+        text += unit == 0 ? u'%' : unit;
+    }
+    long caret = long((data[3] | data[4] << 8) % (text.size() + 3)) - 1;
+
+    TakeCmdReset();
+    Line escapeOption = escapeUnit ? Line(1, escapeUnit) : Line(u"^");
+    TakeCmdSetEscapeOption(escapeOption.c_str());
+    WCHAR escape = GetEscapeChar();
+    TakeCmdReset();
+    TakeCmdSetEscapeOption(escapeOption.c_str());
+
+    // What the action should do, worked out from the locator's span.
+    Line expected = text;
+    long expectedCaret = caret;
+    Line expansion;
+    for (size_t i = 0; i < expansionLength; ++i) expansion += char16_t(u'a' + i % 26);
+    if (!text.empty() && caret >= 0 && size_t(caret) <= text.size()) {
+        ReferenceSpan span = LocateReference(text.c_str(), int32_t(caret), escape);
+        if (span.first >= 0 && span.last >= span.first) {
+            Line reference = text.substr(span.first, span.last - span.first + 1);
+            TakeCmdSetExpansion(reference.c_str(), expansion.c_str());
+            Line next = text.substr(0, span.first) + expansion + text.substr(span.last + 1);
+            if (!hostFails && reference.size() < REFERENCE_CAPACITY && next.size() <= 65535) {
+                expected = next;
+                expectedCaret = span.first + long(expansion.size());
+            }
+        }
+    }
+    if (hostFails) TakeCmdSetExpandResult(3);
+
+    std::vector<WCHAR> line(EDIT_LINE_CAPACITY, 0);
+    std::copy(text.begin(), text.end(), line.begin());
+    std::vector<WCHAR> name = {'A', 'l', 't', '-', 'X', 0};
+    KeyEvent event{};
+    event.keyCode = 0x1002D;
+    event.line = line.data();
+    // A caret outside the line is a stray pointer: formed on integers, never dereferenced.
+    event.cursor =
+        reinterpret_cast<WCHAR*>(reinterpret_cast<uintptr_t>(line.data()) + uintptr_t(caret * 2));
+    event.keyName = name.data();
+
+    if (ExpandExpression(&event) != 0) abort();
+    Line after(reinterpret_cast<const char16_t*>(line.data()));
+    long afterCaret =
+        long(reinterpret_cast<intptr_t>(event.cursor) - reinterpret_cast<intptr_t>(line.data())) /
+        2;
+    if (after != expected || afterCaret != expectedCaret) abort();
+    if (event.keyCode != 0 || (name[0] == 0) != extendedKeyScheme) abort();
+    if (line[EDIT_LINE_CAPACITY - 1] != 0) abort();
+    return 0;
+}

@@ -1,0 +1,91 @@
+// Math on word: the whitespace-delimited word at the caret is evaluated by the host and replaced
+// by its value.
+//
+// The host's Evaluate works in a 65,536-unit buffer (128 KiB). It lives on the stack for the one
+// call: the host's thread has 1 MiB, the action keeps nothing between keystrokes, and nothing
+// else of the keystroke comes near that size. The new line is spliced in place (the suffix moved
+// once, then the result copied in) once it is known to fit, so no second line-sized buffer is
+// needed.
+#include "mathword.h"
+
+#include "../host/host.h"
+#include "../plugin/silenced.h"
+#include "locator.h"
+#include "widetext.h"
+
+#include <string.h>
+
+namespace {
+
+// Units of the expression buffer, terminator included: the size the host's Evaluate assumes.
+constexpr size_t EXPRESSION_CAPACITY = 65536;
+// A word this long or longer is refused: the host's evaluation needs the slack.
+constexpr size_t MAX_WORD_LENGTH = EXPRESSION_CAPACITY - 8;
+
+struct Word {
+    int32_t start; // index of its first unit, or -1 when no word begins at or before the caret
+    int32_t end;   // index of its last unit
+};
+
+// The last word that begins at or before the caret's unit. It runs on to the first white space
+// met outside double quotes; the quoted flag runs over the whole line from its start.
+Word FindWord(const WCHAR* line, int32_t length, int32_t caret) {
+    Word word = {-1, -1};
+    bool quoted = false, inside = false;
+    for (int32_t i = 0; i < length; ++i) {
+        WCHAR ch = line[i];
+        if (ch == '"') quoted = !quoted;
+        bool space = WideIsSpace(ch);
+        if (!space && i <= caret) {
+            if (!inside) word.start = i;
+            inside = true;
+        }
+        if (!space && inside) word.end = i;
+        if (space && !quoted) inside = false;
+    }
+    return word;
+}
+
+} // namespace
+
+int MathWord(WCHAR* line, int32_t* cursor) {
+    if (!line || !cursor) return -1;
+    int32_t length = int32_t(WideLength(line, MAX_LINE_LENGTH));
+    if (length == 0) return 0;
+    int32_t caret = *cursor;
+    if (caret < 0 || caret > length) return 0;
+
+    Word word = FindWord(line, length, caret);
+    if (word.start < 0 || word.end < caret - 1) return 0;
+    size_t wordLength = size_t(word.end - word.start) + 1;
+    if (wordLength >= MAX_WORD_LENGTH) return -2;
+
+    WCHAR expression[EXPRESSION_CAPACITY] = {};
+    const WCHAR* text = line + word.start;
+    if (wordLength >= 2 && text[0] == '"' && text[wordLength - 1] == '"') {
+        // One pair of enclosing quotes goes; a word that opens a quote and leaves it open keeps it.
+        if (wordLength == 2) return 0;
+        ++text;
+        wordLength -= 2;
+    }
+    WideCopyCount(expression, EXPRESSION_CAPACITY, text, wordLength);
+
+    if (EvaluateSilently(expression) != 0) return 0;
+    // A host that filled the whole buffer left no terminator: its text cannot be trusted whole.
+    if (expression[EXPRESSION_CAPACITY - 1] != 0) return 0;
+    size_t resultLength = WideLength(expression, EXPRESSION_CAPACITY - 1);
+    size_t suffixStart = size_t(word.end) + 1;
+    size_t suffixLength = size_t(length) - suffixStart;
+    // A result that would push the line past its capacity is refused rather than cutting off
+    // what the user typed after the word.
+    if (size_t(word.start) + resultLength + suffixLength > MAX_LINE_LENGTH) return 0;
+
+    ClearEditLine(line);
+    WCHAR* resultAt = line + word.start;
+    memmove(resultAt + resultLength, line + suffixStart, suffixLength * sizeof(WCHAR));
+    for (size_t i = 0; i < resultLength; ++i) resultAt[i] = expression[i];
+    resultAt[resultLength + suffixLength] = 0;
+
+    *cursor = word.start + int32_t(resultLength);
+    return 1;
+}

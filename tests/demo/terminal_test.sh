@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# End to end in a real terminal: tmux runs tallix-host with the plugin, keys go in with
+# send-keys, and every check reads the screen with capture-pane, as the user would see it.
+#
+#   terminal_test.sh path/to/tallix-host
+set -euo pipefail
+host=${1:?usage: terminal_test.sh path/to/tallix-host}
+if ! command -v tmux >/dev/null; then
+    echo "tmux is missing (scripts/setup-toolchain.sh installs it)"
+    exit 1
+fi
+
+work=$(mktemp -d)
+socket=$work/tmux.sock
+mkdir -p "$work/home"
+cleanup() {
+    tmux -S "$socket" kill-server 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+t() { tmux -S "$socket" "$@"; }
+screen() { t capture-pane -p -J -S -400 -t demo; }
+cursor_x() { t display -p -t demo '#{cursor_x}'; }
+# The row the cursor is on, without trailing blanks.
+row() {
+    local y
+    y=$(t display -p -t demo '#{cursor_y}')
+    t capture-pane -p -t demo | sed -n "$((y + 1))p" | sed 's/ *$//'
+}
+bells() { tr -cd '\a' <"$work/raw" | wc -c; }
+fail() {
+    echo "FAIL: $*"
+    echo "--- screen ---"
+    screen | awk 'NF { last = NR } { line[NR] = $0 } END { for (i = 1; i <= last; ++i) print line[i] }' |
+        tail -40
+    exit 1
+}
+# Waits until the cursor's row reads exactly $1.
+wait_row() {
+    for _ in $(seq 100); do
+        [ "$(row)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "expected the row \"$1\", found \"$(row)\""
+}
+press() { t send-keys -t demo "$@"; }
+# Types a text on the current prompt ($1) and waits until the screen shows it.
+type_on() {
+    t send-keys -t demo -l "$2"
+    wait_row "$1 $2"
+}
+# Types a command at the host's prompt, runs it and waits for the next prompt.
+host_command() {
+    type_on "host>" "$1"
+    press Enter
+    wait_row "host>"
+}
+# Starts the host from a plain sh that records the terminal modes when the host has ended (an
+# interactive bash would put them back itself after a signal and hide the host's own restore).
+start_host() {
+    rm -f "$work/stty.after"
+    type_on '$' "sh -c '$host $*; stty -g >$work/stty.after'"
+    press Enter
+    wait_row "host>"
+}
+# After the host has ended: the terminal modes are those from before it started.
+check_restored() {
+    wait_row '$'
+    for _ in $(seq 50); do [ -s "$work/stty.after" ] && break; sleep 0.1; done
+    cmp -s "$work/stty.before" "$work/stty.after" || fail "terminal modes not restored ($1)"
+}
+# The lines a command printed: those after its last "host> $1" and before the next prompt.
+output_of() {
+    screen | awk -v cmd="host> $1" '
+        $0 == cmd { n = 0; inside = 1; next }
+        inside && /^host>/ { inside = 0 }
+        inside { lines[++n] = $0 }
+        END { for (i = 1; i <= n; ++i) print lines[i] }'
+}
+
+# A shell in a wide pane (the /L lines must not wrap), its output also logged raw for the bell.
+t new-session -d -s demo -x 200 -y 50 \
+    "env -i PATH=$PATH TERM=xterm-256color HOME=$work/home TALLIX_REGISTRY=$work/registry.reg \
+     bash --norc --noprofile"
+t set-option -t demo history-limit 5000
+t pipe-pane -t demo -o "cat >>$work/raw"
+t send-keys -t demo -l "PS1='$ '; stty -g >$work/stty.before"
+press Enter
+wait_row '$'
+
+# Start-up: the plugin's banner, then the prompt.
+start_host
+screen | grep -q "^Tallix v.* loaded" || fail "no load banner"
+
+# Alt-X expands the reference at the caret; the caret stands after the expansion.
+home_upper=$(tr a-z A-Z <<<"$work/home")
+type_on "host>" 'echo %@upper[%HOME]'
+press M-x
+wait_row "host> echo $home_upper"
+before_home="host> echo "
+expected_x=$((${#before_home} + ${#home_upper}))
+[ "$(cursor_x)" = "$expected_x" ] || fail "caret at $(cursor_x), expected $expected_x"
+press C-c
+wait_row "host>"
+
+# Alt-= replaces the word by its value.
+type_on "host>" '3*4'
+press M-=
+wait_row "host> 12"
+press C-c
+wait_row "host>"
+
+# A failed expansion rings the bell and leaves the line as it was.
+before=$(bells)
+type_on "host>" 'echo %@nosuch[x]'
+press M-x
+for _ in $(seq 50); do [ "$(bells)" -gt "$before" ] && break; sleep 0.1; done
+[ "$(bells)" -gt "$before" ] || fail "no bell after a failed expansion"
+wait_row "host> echo %@nosuch[x]"
+press C-c
+wait_row "host>"
+
+# A new expand key, Ctrl-Alt-F5, takes over from Alt-X.
+host_command 'tallix Ctrl-Alt-F5'
+type_on "host>" 'echo %HOME'
+press M-x
+sleep 0.3
+[ "$(row)" = "host> echo %HOME" ] || fail "Alt-X still expands after the key changed"
+press C-M-F5
+wait_row "host> echo $work/home"
+press C-c
+wait_row "host>"
+
+# Saved, the key survives a restart; the terminal is restored on exit.
+host_command 'tallix /S'
+type_on "host>" 'exit'
+press Enter
+check_restored "after exit"
+start_host
+type_on "host>" 'echo %HOME'
+press C-M-F5
+wait_row "host> echo $work/home"
+press C-c
+wait_row "host>"
+
+# The listing: 72 keys on a host of version 24.
+host_command 'tallix /L'
+count=$(output_of 'tallix /L' | wc -l)
+[ "$count" = 72 ] || fail "tallix /L listed $count lines on host 24, expected 72"
+
+# The help box, closed by a key.
+type_on "host>" 'help tallix'
+press Enter
+for _ in $(seq 50); do screen | grep -q "Tallix Plugin Help" && break; sleep 0.1; done
+screen | grep -q "Tallix Plugin Help" || fail "no help box"
+press Space
+wait_row "host>"
+
+# A signal ends the host; the terminal is restored all the same.
+shell_pid=$(t display -p -t demo '#{pane_pid}')
+sh_pid=$(pgrep -P "$shell_pid" -x sh)
+host_pid=$(pgrep -P "$sh_pid" -x tallix-host)
+kill -TERM "$host_pid"
+check_restored "after SIGTERM"
+
+# An older host: the classic table, 74 keys.
+start_host --host-version 23
+host_command 'tallix /L'
+count=$(output_of 'tallix /L' | wc -l)
+[ "$count" = 74 ] || fail "tallix /L listed $count lines on host 23, expected 74"
+type_on "host>" 'exit'
+press Enter
+check_restored "after exit"
+
+echo "terminal test passed"

@@ -1,0 +1,367 @@
+// The reference locator: the documented examples, the rules that catch real faults, a seeded
+// comparison with the recursive model, and full-length adversarial lines on a small stack.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
+#include "src/actions/locator.h"
+#include "tests/models/reference_locator.h"
+#include "tests/support/host_capture.h"
+
+using support::Text;
+using support::Utf8;
+
+namespace {
+
+constexpr int32_t NONE = -1;
+
+struct Case {
+    const WCHAR* line;
+    int32_t cursor;
+    int32_t first, last, depth; // NONE for no reference
+};
+
+std::string Describe(const Case& c, WCHAR escape) {
+    return "line \"" + Utf8(c.line) + "\" cursor " + std::to_string(c.cursor) + " escape " +
+           Utf8(Text(1, escape));
+}
+
+void ExpectCases(const std::vector<Case>& cases, WCHAR escape) {
+    for (const Case& c : cases) {
+        ReferenceSpan span = LocateReference(c.line, c.cursor, escape);
+        if (c.first == NONE) {
+            EXPECT_EQ(NONE, span.first) << Describe(c, escape);
+            EXPECT_EQ(NONE, span.last) << Describe(c, escape);
+            continue;
+        }
+        EXPECT_EQ(c.first, span.first) << Describe(c, escape);
+        EXPECT_EQ(c.last, span.last) << Describe(c, escape);
+        EXPECT_EQ(c.depth, span.depth) << Describe(c, escape);
+    }
+}
+
+} // namespace
+
+TEST(LocateReference, DocumentedExamples) {
+    ExpectCases(
+        {
+            {WIDE("echo %@upper[%foo]"), 4, NONE, NONE, NONE},
+            {WIDE("echo %@upper[%foo]"), 5, 5, 17, 1},
+            {WIDE("echo %@upper[%foo]"), 12, 5, 17, 1},
+            {WIDE("echo %@upper[%foo]"), 13, 13, 16, 2},
+            {WIDE("echo %@upper[%foo]"), 17, 13, 16, 2},
+            {WIDE("echo %@upper[%foo]"), 18, 5, 17, 1},
+            {WIDE("%a%b"), 2, 0, 1, 1},
+            {WIDE("%a%b"), 3, 2, 3, 1},
+            {WIDE("%1%2"), 1, 0, 1, 1},
+            {WIDE("%_batch$x+1"), 9, 0, 8, 1},
+            {WIDE("%%foo"), 3, NONE, NONE, NONE},
+            {WIDE("%%%foo"), 6, 2, 5, 1},
+            {WIDE("^%a"), 2, NONE, NONE, NONE},
+            {WIDE("^^%a"), 4, 2, 3, 1},
+            {WIDE("a%=%b"), 3, 1, 2, 1},
+            {WIDE("a%=%b"), 5, NONE, NONE, NONE},
+            {WIDE("a%+%b"), 5, 3, 4, 1},
+            {WIDE("%var[2]"), 7, 0, 6, 1},
+            {WIDE("%@f[a[1]]"), 5, 0, 7, 1},
+            {WIDE("%@f[\"a]b\"]"), 6, 0, 9, 1},
+            {WIDE("%@f[a^]b]"), 6, 0, 8, 1},
+            {WIDE("%@f[%(x]"), 5, 0, 7, 1},
+            {WIDE("%((1+(2)))"), 3, 0, 9, 1},
+            {WIDE("%(a^(b)"), 3, NONE, NONE, NONE},
+            {WIDE("%@f[%=]"), 6, 4, 5, 2},
+            {WIDE("x %@f[%(x] %b"), 12, 11, 12, 3},
+            {WIDE("%@x["), 2, NONE, NONE, NONE},
+        },
+        '^');
+}
+
+TEST(LocateReference, CaretAtTheEdgesOfAReference) {
+    ExpectCases(
+        {
+            {WIDE("ab %foo cd"), 3, 3, 6, 1},          // just before the "%"
+            {WIDE("ab %foo cd"), 7, 3, 6, 1},          // just after the last character
+            {WIDE("ab %foo cd"), 8, NONE, NONE, NONE}, // two past the end
+            {WIDE("ab %foo cd"), 2, NONE, NONE, NONE}, // one before the "%"
+            {WIDE("%foo"), 4, 0, 3, 1},                // after the line's last character
+            {WIDE("%foo"), -1, NONE, NONE, NONE},
+            {WIDE("%foo"), 6, NONE, NONE, NONE},
+            {WIDE("%(%(%(%x)))"), 7, 6, 7, 4}, // innermost of many that all qualify
+            {WIDE("%[a]%[b]"), 4, 0, 3, 1},    // equal depth: the left one was recorded first
+        },
+        '^');
+}
+
+TEST(LocateReference, FormsThatAreNoReference) {
+    ExpectCases(
+        {
+            {WIDE(""), 0, NONE, NONE, NONE},
+            {WIDE("plain words"), 3, NONE, NONE, NONE},
+            {WIDE("a %"), 3, NONE, NONE, NONE},  // "%" at the end
+            {WIDE("a %("), 3, NONE, NONE, NONE}, // openers that end the line
+            {WIDE("a %["), 3, NONE, NONE, NONE},
+            {WIDE("a %{"), 3, NONE, NONE, NONE},
+            {WIDE("a %@f"), 4, NONE, NONE, NONE},  // function name without "["
+            {WIDE("a %@f["), 5, NONE, NONE, NONE}, // "[" that ends the line
+            {WIDE("%@1[x]"), 2, NONE, NONE, NONE}, // a function name starts with a letter
+            {WIDE("%$x"), 2, NONE, NONE, NONE},    // a variable does not start with "$"
+            {WIDE("%!x"), 1, NONE, NONE, NONE},
+        },
+        '^');
+}
+
+TEST(LocateReference, NamesBracketsAndTwoUnitClosers) {
+    ExpectCases(
+        {
+            {WIDE("%_x$y+"), 5, 0, 4, 1},         // "_" first, "$" inside
+            {WIDE("%9lives"), 2, 0, 6, 1},        // a digit first
+            {WIDE("%x["), 2, 0, 1, 1},            // "[" at the end: a plain variable
+            {WIDE("%x[]"), 4, 0, 3, 1},           // an empty index
+            {WIDE("%[[a]b]]"), 3, 0, 7, 1},       // "]]" ends a double bracket, "]" alone does not
+            {WIDE("%[[a]"), 5, NONE, NONE, NONE}, // "%[[" never falls back to "%["
+            {WIDE("%((a)b))"), 3, 0, 7, 1},
+            {WIDE("%((a) b)"), 8, NONE, NONE, NONE}, // nor "%((" to "%("
+            {WIDE("%(a(b)c)"), 2, 0, 7, 1},          // the count skips the nested pair
+            {WIDE("%{a]b}"), 2, 0, 5, 1},
+            {WIDE("%(%(a))"), 4, 2, 5, 2}, // a nested closer lowers no zero count
+        },
+        '^');
+}
+
+TEST(LocateReference, QuotesAndLiteralMode) {
+    ExpectCases(
+        {
+            {WIDE("%[\"]\"]"), 2, 0, 5, 1},    // a quoted closer does not close
+            {WIDE("\"%[a]\""), 3, 1, 4, 1},    // quotes on the line itself mean nothing
+            {WIDE("%[\"%[a]\"]"), 4, 3, 6, 2}, // a nested body starts unquoted
+            {WIDE("%[\"%x\"]"), 4, 3, 4, 2},   // forms inside quotes are still recorded
+            {WIDE("%[^\"]\"]"), 2, 0, 4, 1},   // an escaped quote does not toggle
+            {WIDE("%[a^^]"), 2, 0, 5, 1},      // two escapes cancel
+            {WIDE("%[a^^^]]"), 2, 0, 7, 1},
+            {WIDE("%=%x"), 4, NONE, NONE, NONE}, // the "%" after "%=" is literal
+            {WIDE("%=^%x"), 4, 3, 4, 1},         // "%=" then an escape: the escape is cancelled
+            {WIDE("%[%=]]"), 5, 0, 5, 1},        // the "]" after "%=" does not close
+            {WIDE("%(a^)b)"), 3, 0, 6, 1},       // an escaped ")" still lowers the count
+        },
+        '^');
+}
+
+TEST(LocateReference, UnclosedOpenersAreReadAgainAsText) {
+    ExpectCases(
+        {
+            {WIDE("%[%(a]"), 1, 0, 5, 1},
+            {WIDE("%(%[a)"), 1, 0, 5, 1},
+            {WIDE("%(%[%a)"), 5, 4, 5, 3}, // first recorded inside the unclosed "%["
+            {WIDE("%{%@f[x}"), 7, 0, 7, 1},
+            {WIDE("%[%x[y]"), 5, 2, 6, 2},          // the nested reference takes the "]"
+            {WIDE("%[%x[y]"), 1, NONE, NONE, NONE}, // so the outer one has none
+            {WIDE("%(%(%("), 6, NONE, NONE, NONE},
+        },
+        '^');
+}
+
+TEST(LocateReference, AnotherEscapeCharacter) {
+    ExpectCases(
+        {
+            {WIDE("~%a"), 2, NONE, NONE, NONE},
+            {WIDE("^%a"), 3, 1, 2, 1}, // "^" is ordinary text now
+            {WIDE("%@f[a~]b]"), 6, 0, 8, 1},
+            {WIDE("%@f[a^]b]"), 6, 0, 6, 1},
+            {WIDE("%[a~~]"), 2, 0, 5, 1},
+        },
+        '~');
+    // An escape character that is itself an opener's last character: the run that reads an
+    // unclosed "%(" again sees its body shifted into literal mode and finds another opener,
+    // so "%a" is first recorded at depth 2 and later at depth 3.
+    ExpectCases({{WIDE("%(%%(%{%a"), 9, 7, 8, 3}}, '(');
+}
+
+TEST(LocateReference, ReadsAtMostTheLongestLine) {
+    Text line(MAX_LINE_LENGTH, 'x');
+    line += WIDE("%a");
+    ReferenceSpan span = LocateReference(line.c_str(), MAX_LINE_LENGTH + 2, '^');
+    EXPECT_EQ(NONE, span.first);
+    line[MAX_LINE_LENGTH - 2] = '%';
+    span = LocateReference(line.c_str(), MAX_LINE_LENGTH, '^');
+    EXPECT_EQ(MAX_LINE_LENGTH - 2, span.first);
+    EXPECT_EQ(MAX_LINE_LENGTH - 1, span.last);
+    EXPECT_EQ(NONE, LocateReference(nullptr, 0, '^').first);
+}
+
+// ---- The recursive model on random short lines ----------------------------------------------
+
+TEST(LocateReference, MatchesTheRecursiveModel) {
+    static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
+    // "^" most of the time; "~" as a harmless other escape; the rest put the escape character
+    // where openers, closers, quotes and forms are.
+    static const char ESCAPES[] = "^^^^~~([{)]}\"%=@_$+ a1";
+    std::mt19937 random(20240611);
+    int compared = 0;
+    for (int lineNumber = 0; lineNumber < 30000; ++lineNumber) {
+        int length = int(random() % 19);
+        Text line;
+        for (int i = 0; i < length; ++i) line += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
+        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
+        for (int32_t cursor = 0; cursor <= length + 1; ++cursor) {
+            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, escape);
+            ASSERT_TRUE(expected.completed);
+            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
+            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
+                        span.depth == expected.span.depth)
+                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape)
+                << ": model " << expected.span.first << ".." << expected.span.last << " depth "
+                << expected.span.depth << ", locator " << span.first << ".." << span.last
+                << " depth " << span.depth;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 300000);
+}
+
+// ---- Full-length adversarial lines on a 256 KiB stack --------------------------------------
+
+namespace {
+
+constexpr size_t SMALL_STACK = 256 * 1024;
+
+#if defined(_WIN32)
+DWORD WINAPI RunFunction(LPVOID arg) {
+    (*static_cast<std::function<void()>*>(arg))();
+    return 0;
+}
+#else
+void* RunFunction(void* arg) {
+    (*static_cast<std::function<void()>*>(arg))();
+    return nullptr;
+}
+#endif
+
+// Runs `work` on a thread whose stack is SMALL_STACK.
+bool RunOnSmallStack(std::function<void()> work) {
+#if defined(_WIN32)
+    HANDLE thread = CreateThread(nullptr, SMALL_STACK, RunFunction, &work,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) return false;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return true;
+#else
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, SMALL_STACK);
+    pthread_t thread;
+    bool started = pthread_create(&thread, &attributes, RunFunction, &work) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) pthread_join(thread, nullptr);
+    return started;
+#endif
+}
+
+struct Probe {
+    int32_t cursor;
+    ReferenceSpan expected;
+};
+
+struct LongLine {
+    std::string name;
+    Text line;
+    std::vector<Probe> probes;
+};
+
+Text Repeat(const char* unit, size_t times) {
+    Text text;
+    for (size_t i = 0; i < times; ++i)
+        for (const char* c = unit; *c; ++c) text += WCHAR(*c);
+    return text;
+}
+
+// `unit` (whose openers nest and never close) repeated, a probe "%v" in the middle, more units,
+// padding and "%w" at the end. Every opener of the first half encloses the probe, every opener
+// encloses "%w", and the runs that read them again record them only at lower depths.
+LongLine UnclosedFamily(const char* unit, int openersPerUnit) {
+    size_t unitLength = std::char_traits<char>::length(unit);
+    size_t half = (MAX_LINE_LENGTH - 4) / (2 * unitLength);
+    LongLine family{std::string("unclosed ") + unit, {}, {}};
+    family.line = Repeat(unit, half);
+    int32_t probe = int32_t(family.line.size());
+    family.line += WIDE("%v");
+    family.line += Repeat(unit, half);
+    family.line += Text(MAX_LINE_LENGTH - 2 - family.line.size(), 'x');
+    family.line += WIDE("%w");
+    int32_t n = MAX_LINE_LENGTH, openers = int32_t(half) * openersPerUnit;
+    family.probes = {{n, {n - 2, n - 1, 2 * openers + 1}},
+                     {probe + 1, {probe, probe + 1, openers + 1}},
+                     {0, {NONE, NONE, NONE}}};
+    return family;
+}
+
+// k openers, three characters, k closers: 3k + 3 units. The outermost spans the line at depth 1;
+// the innermost, around the middle characters, has depth k.
+LongLine ClosedFamily(const char* opener, const char* closer) {
+    int32_t k = (MAX_LINE_LENGTH - 3) / 3;
+    LongLine family{std::string("closed ") + opener, Repeat(opener, k), {}};
+    family.line += WIDE("xyz");
+    family.line += Repeat(closer, k);
+    int32_t n = MAX_LINE_LENGTH;
+    family.probes = {
+        {n, {0, n - 1, 1}}, {2 * k + 1, {2 * k - 2, 2 * k + 3, k}}, {0, {0, n - 1, 1}}};
+    return family;
+}
+
+LongLine PlainFamily() {
+    LongLine family{"plain text", {}, {}};
+    for (int32_t i = 0; i < MAX_LINE_LENGTH - 2; ++i)
+        family.line += WCHAR(i % 7 ? 'a' + i % 26 : ' ');
+    family.line += WIDE("%w");
+    int32_t n = MAX_LINE_LENGTH;
+    family.probes = {{n, {n - 2, n - 1, 1}}, {n / 2, {NONE, NONE, NONE}}, {0, {NONE, NONE, NONE}}};
+    return family;
+}
+
+} // namespace
+
+TEST(LocateReference, FullLengthLinesOnASmallStack) {
+    std::vector<LongLine> families = {
+        UnclosedFamily("%(", 1),
+        UnclosedFamily("%((", 1),
+        UnclosedFamily("%[", 1),
+        UnclosedFamily("%[[", 1),
+        UnclosedFamily("%{", 1),
+        UnclosedFamily("%@f[", 1),
+        UnclosedFamily("%a[", 1),
+        UnclosedFamily("%(%((%[%[[%{%@f[%a[", 7),
+        ClosedFamily("%(", ")"),
+        ClosedFamily("%[", "]"),
+        PlainFamily(),
+    };
+    std::vector<ReferenceSpan> found;
+    bool ran = RunOnSmallStack([&] {
+        for (const LongLine& family : families)
+            for (const Probe& probe : family.probes)
+                found.push_back(LocateReference(family.line.c_str(), probe.cursor, '^'));
+    });
+    ASSERT_TRUE(ran);
+    size_t next = 0;
+    for (const LongLine& family : families) {
+        ASSERT_EQ(size_t(MAX_LINE_LENGTH), family.line.size()) << family.name;
+        for (const Probe& probe : family.probes) {
+            ASSERT_LT(next, found.size());
+            const ReferenceSpan& span = found[next++];
+            EXPECT_EQ(probe.expected.first, span.first) << family.name << " at " << probe.cursor;
+            EXPECT_EQ(probe.expected.last, span.last) << family.name << " at " << probe.cursor;
+            if (probe.expected.first != NONE) {
+                EXPECT_EQ(probe.expected.depth, span.depth)
+                    << family.name << " at " << probe.cursor;
+            }
+        }
+    }
+}
