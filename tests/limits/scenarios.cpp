@@ -1,5 +1,6 @@
 #include "scenarios.h"
 
+#include <memory>
 #include <vector>
 
 #include "src/plugin/exports.h"
@@ -45,23 +46,39 @@ void Prepare(int hostVersion) {
     TakeCmdSetExpansion(u"%foo", u"expanded value");
 }
 
-std::function<void()> PressKey(Text line, size_t caret, int code, Text name = u"") {
-    return [=] {
-        Keystroke k(line, caret, code, name);
-        key(&k.event);
-    };
+// The inputs of the scenario about to run, built beforehand so that the measured part holds the
+// export call alone.
+std::unique_ptr<Keystroke> pendingKey;
+std::vector<char16_t> pendingText(65536, 0);
+
+struct Call {
+    std::function<void()> prepare;
+    std::function<void()> run;
+};
+
+Call PressKey(Text line, size_t caret, int code, Text name = u"") {
+    return {[=] { pendingKey = std::make_unique<Keystroke>(line, caret, code, name); },
+            [] { key(&pendingKey->event); }};
 }
 
-std::function<void()> Command(Text tail) {
-    return [=] {
-        std::vector<char16_t> buffer(tail.begin(), tail.end());
-        buffer.push_back(0);
-        tallix(buffer.data());
-    };
+Call Command(Text tail) {
+    return {[=] {
+                std::fill(pendingText.begin(), pendingText.end(), 0);
+                std::copy(tail.begin(), tail.end(), pendingText.begin());
+            },
+            [] { tallix(pendingText.data()); }};
 }
 
 std::vector<Scenario> Build() {
     std::vector<Scenario> s;
+    auto add = [&s](std::string name, std::string what, std::function<void()> state, Call call) {
+        s.push_back({name, what,
+                     [=] {
+                         state();
+                         call.prepare();
+                     },
+                     call.run});
+    };
     auto classic = [] { Prepare(0); };
     auto extended = [] { Prepare(24); };
     auto saved = [] {
@@ -78,36 +95,33 @@ std::vector<Scenario> Build() {
     s.push_back({"ShutdownPlugin", "unload", classic, [] { ShutdownPlugin(); }});
 
     const int altX = 0x1002D, altEquals = 0x10083;
-    s.push_back({"key", "expand %foo", classic, PressKey(u"echo %foo", 9, altX)});
-    s.push_back({"key", "expand by key name", extended, PressKey(u"echo %foo", 9, 0, u"Alt-X")});
-    for (const Text& piece : {u"%(", u"%((", u"%[", u"%[[", u"%{", u"%@f[", u"%a[", u"%a"}) {
-        Text line = Repeat(piece, MAX_LINE);
-        s.push_back({"key", "expand, 65,535 units", classic, PressKey(line, line.size(), altX)});
+    add("key", "expand %foo", classic, PressKey(u"echo %foo", 9, altX));
+    add("key", "expand by key name", extended, PressKey(u"echo %foo", 9, 0, u"Alt-X"));
+    for (const char16_t* piece : {u"%(", u"%((", u"%[", u"%[[", u"%{", u"%@f[", u"%a[", u"%a"}) {
+        Text line = Repeat(Text(piece), MAX_LINE);
+        add("key", "expand, 65,535 units", classic, PressKey(line, line.size(), altX));
     }
     Text nested;
     while (nested.size() + 8 < MAX_LINE / 2) nested += u"%@f[";
     nested += Text(nested.size() / 4, u']');
-    s.push_back({"key", "expand, nested", classic, PressKey(nested, nested.size() / 2, altX)});
-    s.push_back({"key", "math 3*4", classic, PressKey(u"echo 3*4", 8, altEquals)});
+    add("key", "expand, nested", classic, PressKey(nested, nested.size() / 2, altX));
+    add("key", "math 3*4", classic, PressKey(u"echo 3*4", 8, altEquals));
     Text word = Repeat(u"1+", 65526) + u"1";
-    s.push_back({"key", "math, 65,527-unit word", classic, PressKey(word, 3, altEquals)});
+    add("key", "math, 65,527-unit word", classic, PressKey(word, 3, altEquals));
     Text quoted = u"\"" + Repeat(u"1 + ", MAX_LINE - 2) + u"\"";
-    s.push_back({"key", "math, quoted line", classic, PressKey(quoted, 5, altEquals)});
-    s.push_back({"key", "other key", extended, PressKey(u"abc", 3, 0, u"Ctrl-Alt-Shift-F5")});
+    add("key", "math, quoted line", classic, PressKey(quoted, 5, altEquals));
+    add("key", "other key", extended, PressKey(u"abc", 3, 0, u"Ctrl-Alt-Shift-F5"));
 
     for (const Text& tail :
          {Text(u""), Text(u"/L"), Text(u"/??"), Text(u"/S"), Text(u"/S!"), Text(u"/R"),
           Text(u"/D /Q"), Text(u"Ctrl-Alt-F5 F5 /B:\"Critical Stop\""), Text(u"/B:9"), Text(u"/X"),
           Text(u"Alt-X Alt-X"), Repeat(u"a ", 9000), Repeat(u"\"", 3000)}) {
-        s.push_back({"tallix", "tallix " + std::to_string(tail.size()) + " units", extended,
-                     Command(tail)});
+        add("tallix", "tallix " + std::to_string(tail.size()) + " units", extended, Command(tail));
     }
-    s.push_back({"tallix", "tallix /L, classic", classic, Command(u"/L")});
+    add("tallix", "tallix /L, classic", classic, Command(u"/L"));
     s.push_back({"Help", "help box", classic, [] { Help(const_cast<WCHAR*>(u"tallix")); }});
-    s.push_back({"Usage", "usage text", classic, [] {
-                     std::vector<char16_t> out(1024, 0);
-                     Usage(const_cast<WCHAR*>(u"TALLIX"), out.data());
-                 }});
+    s.push_back({"Usage", "usage text", classic,
+                 [] { Usage(const_cast<WCHAR*>(u"TALLIX"), pendingText.data()); }});
     return s;
 }
 
