@@ -4,7 +4,7 @@ JOBS ?= 2
 CTEST = ctest --output-on-failure --no-tests=error
 
 .PHONY: all demo setup native native-asan windows dll test test-native test-asan test-windows \
-        bench fuzz fuzz-run release format clean
+        bench fuzz test-fuzz limits-report release format clean
 
 all: native
 
@@ -44,7 +44,17 @@ test-asan: native-asan
 test-windows: windows
 	cd build/windows && $(CTEST)
 
-test: test-native test-asan test-windows
+# The limits report: the deepest stack use of every export (also checked by ctest above).
+limits-report: native
+	build/native/tallix_limits --gtest_filter='Stack.EveryExport*' | sed -n '/Deepest/,/^\[/p' | sed '$$d'
+
+test-fuzz: fuzz
+	scripts/fuzz-run.sh
+
+test: test-native test-asan test-windows test-fuzz limits-report
+
+release: test-windows
+	scripts/release.sh
 
 bench: native
 	build/native/bench/tallix_bench

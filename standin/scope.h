@@ -17,6 +17,6 @@ struct StandinScope {
     StandinScope& operator=(const StandinScope&) = delete;
 };
 
-}  // namespace standin
+} // namespace standin
 
 #define STANDIN_SCOPE ::standin::StandinScope standinScope_

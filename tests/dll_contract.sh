@@ -22,5 +22,15 @@ actual=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; ne
 if [ "$expected" != "$actual" ]; then
   echo "exports differ from $def"; echo "expected:"; echo "$expected"; echo "actual:"; echo "$actual"; status=1
 fi
+# The version resource: the strings a user sees in the file's properties.
+resource=$(strings -el "$dll")
+for field in "FileVersion 1.31.0.1" "ProductVersion 1.31.0.1" "ProductName Tallix" \
+             "OriginalFilename Tallix.dll" "FileDescription"; do
+  name=${field%% *}; value=${field#* }
+  if ! printf '%s\n' "$resource" | grep -A1 -x "$name" | tail -n 1 | grep -q "${value#FileDescription}"; then
+    echo "version resource lacks $field"; status=1
+  fi
+done
+
 [ $status -eq 0 ] && echo "imports: $(echo $imports)" && echo "exports: $(echo $actual)"
 exit $status

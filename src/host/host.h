@@ -9,13 +9,13 @@
 
 // One keystroke and the edit line, as the host lays it out (64-bit).
 struct KeyEvent {
-    int32_t keyCode;          // host key code; 0 = none. Set to 0 to consume the key.
-    uint8_t hostFields[20];   // the host's own; never touched
-    WCHAR* line;              // edit line, zero-terminated, rewritten in place
-    WCHAR* cursor;            // caret inside line
-    int32_t redraw;           // set to 1 after changing line
-    int32_t alignment;        //
-    WCHAR* keyName;           // hosts 24 and later: the key's name, writable, may be null
+    int32_t keyCode;        // host key code; 0 = none. Set to 0 to consume the key.
+    uint8_t hostFields[20]; // the host's own; never touched
+    WCHAR* line;            // edit line, zero-terminated, rewritten in place
+    WCHAR* cursor;          // caret inside line
+    int32_t redraw;         // set to 1 after changing line
+    int32_t alignment;      //
+    WCHAR* keyName;         // hosts 24 and later: the key's name, writable, may be null
 };
 
 static_assert(offsetof(KeyEvent, keyCode) == 0, "KeyEvent.keyCode");

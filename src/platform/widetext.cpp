@@ -31,7 +31,9 @@ int WideAppend(WCHAR* dest, size_t capacity, const WCHAR* source) {
     return WideCopy(dest + used, capacity - used, source);
 }
 
-WCHAR WideToUpper(WCHAR ch) { return (ch >= 'a' && ch <= 'z') ? WCHAR(ch - 'a' + 'A') : ch; }
+WCHAR WideToUpper(WCHAR ch) {
+    return (ch >= 'a' && ch <= 'z') ? WCHAR(ch - 'a' + 'A') : ch;
+}
 
 int WideCompareFolded(const WCHAR* a, const WCHAR* b) {
     if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
@@ -42,9 +44,13 @@ int WideCompareFolded(const WCHAR* a, const WCHAR* b) {
     }
 }
 
-bool WideEqualsFolded(const WCHAR* a, const WCHAR* b) { return WideCompareFolded(a, b) == 0; }
+bool WideEqualsFolded(const WCHAR* a, const WCHAR* b) {
+    return WideCompareFolded(a, b) == 0;
+}
 
-bool WideIsDigit(WCHAR ch) { return ch >= '0' && ch <= '9'; }
+bool WideIsDigit(WCHAR ch) {
+    return ch >= '0' && ch <= '9';
+}
 
 bool WideIsXDigit(WCHAR ch) {
     return WideIsDigit(ch) || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');

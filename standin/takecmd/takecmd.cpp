@@ -153,6 +153,7 @@ extern "C" void ClearEditLine(WCHAR* position) {
 extern "C" {
 
 void TakeCmdReset(void) {
+    STANDIN_SCOPE;
     HostState& s = State();
     auto clearHook = s.clearHook;
     auto honkHook = s.honkHook;

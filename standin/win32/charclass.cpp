@@ -13,9 +13,17 @@ locale_t Unicode() {
 // Load-time construction, so that no plugin call pays for it.
 const locale_t loaded = Unicode();
 
-bool Classifiable(WCHAR ch) { return loaded && !(ch >= 0xD800 && ch < 0xE000); }
-}  // namespace
+bool Classifiable(WCHAR ch) {
+    return loaded && !(ch >= 0xD800 && ch < 0xE000);
+}
+} // namespace
 
-extern "C" int StandinIsSpace(WCHAR ch) { return Classifiable(ch) && iswspace_l(ch, loaded); }
-extern "C" int StandinIsAlpha(WCHAR ch) { return Classifiable(ch) && iswalpha_l(ch, loaded); }
-extern "C" int StandinIsAlnum(WCHAR ch) { return Classifiable(ch) && iswalnum_l(ch, loaded); }
+extern "C" int StandinIsSpace(WCHAR ch) {
+    return Classifiable(ch) && iswspace_l(ch, loaded);
+}
+extern "C" int StandinIsAlpha(WCHAR ch) {
+    return Classifiable(ch) && iswalpha_l(ch, loaded);
+}
+extern "C" int StandinIsAlnum(WCHAR ch) {
+    return Classifiable(ch) && iswalnum_l(ch, loaded);
+}

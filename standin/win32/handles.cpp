@@ -12,7 +12,7 @@ namespace standin {
 namespace {
 
 struct FileHandle {
-    int fd;    // -1 for the nul device
+    int fd; // -1 for the nul device
     bool nul;
 };
 
@@ -39,14 +39,16 @@ void Note(const std::string& line) {
     if (StandinCallDepth() == 1) g.log.push_back(line);
 }
 
-}  // namespace
+} // namespace
 
 void HandlesReset() {
     for (FileHandle* h : g.open) delete h;
     g = State();
 }
 
-void FailNulOpen(bool fail) { g.failNul = fail; }
+void FailNulOpen(bool fail) {
+    g.failNul = fail;
+}
 
 bool IsNulHandle(HANDLE handle) {
     auto* h = static_cast<FileHandle*>(handle);
@@ -59,11 +61,15 @@ int HandleFd(HANDLE handle) {
     return g.open.count(h) && !h->nul ? h->fd : -1;
 }
 
-int OpenFileHandleCount() { return int(g.open.size()); }
+int OpenFileHandleCount() {
+    return int(g.open.size());
+}
 
-const std::vector<std::string>& HandleLog() { return g.log; }
+const std::vector<std::string>& HandleLog() {
+    return g.log;
+}
 
-}  // namespace standin
+} // namespace standin
 
 using namespace standin;
 

@@ -8,7 +8,7 @@ namespace standin {
 namespace {
 std::set<int> down;
 std::vector<int> queries;
-}  // namespace
+} // namespace
 
 void KeyboardReset() {
     down.clear();
@@ -22,9 +22,11 @@ void SetKeyDown(int virtualKey, bool isDown) {
         down.erase(virtualKey);
 }
 
-const std::vector<int>& KeyQueries() { return queries; }
+const std::vector<int>& KeyQueries() {
+    return queries;
+}
 
-}  // namespace standin
+} // namespace standin
 
 extern "C" SHORT GetAsyncKeyState(int virtualKey) {
     STANDIN_SCOPE;

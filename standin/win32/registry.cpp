@@ -26,9 +26,9 @@ std::u16string Fold(const std::u16string& text) {
 }
 
 struct Key {
-    std::u16string path;                          // as first written
-    std::map<std::u16string, std::u16string> names;  // folded name -> name as written
-    std::map<std::u16string, RegValue> values;    // folded name -> value
+    std::u16string path;                            // as first written
+    std::map<std::u16string, std::u16string> names; // folded name -> name as written
+    std::map<std::u16string, RegValue> values;      // folded name -> value
 };
 
 struct FailPlan {
@@ -38,7 +38,7 @@ struct FailPlan {
 };
 
 struct State {
-    std::map<std::pair<uintptr_t, std::u16string>, Key> keys;  // (root, folded path)
+    std::map<std::pair<uintptr_t, std::u16string>, Key> keys; // (root, folded path)
     std::vector<FailPlan> failures;
     std::vector<std::string> log;
     int openKeys = 0;
@@ -67,7 +67,9 @@ std::pair<uintptr_t, std::u16string> Id(HKEY root, const std::u16string& path) {
     return {reinterpret_cast<uintptr_t>(root), Fold(path)};
 }
 
-std::u16string Text(const WCHAR* text) { return text ? std::u16string(text) : std::u16string(); }
+std::u16string Text(const WCHAR* text) {
+    return text ? std::u16string(text) : std::u16string();
+}
 
 Key* Find(HKEY key) {
     if (!key) return nullptr;
@@ -75,9 +77,11 @@ Key* Find(HKEY key) {
     return it == g.keys.end() ? nullptr : &it->second;
 }
 
-}  // namespace
+} // namespace
 
-void RegistryReset() { g = State(); }
+void RegistryReset() {
+    g = State();
+}
 
 void RegistryFailNext(RegOp op, int nth, const std::u16string& valueName) {
     g.failures.push_back({op, nth < 1 ? 1 : nth, valueName});
@@ -112,11 +116,17 @@ bool RegistryKeyExists(HKEY root, const std::u16string& path) {
     return g.keys.count(Id(root, path)) != 0;
 }
 
-void RegistryDeleteKey(HKEY root, const std::u16string& path) { g.keys.erase(Id(root, path)); }
+void RegistryDeleteKey(HKEY root, const std::u16string& path) {
+    g.keys.erase(Id(root, path));
+}
 
-const std::vector<std::string>& RegistryLog() { return g.log; }
+const std::vector<std::string>& RegistryLog() {
+    return g.log;
+}
 
-int RegistryOpenKeyCount() { return g.openKeys; }
+int RegistryOpenKeyCount() {
+    return g.openKeys;
+}
 
 bool RegistrySaveFile(const std::string& path) {
     std::ofstream out(path, std::ios::trunc);
@@ -175,7 +185,8 @@ bool RegistryLoadFile(const std::string& path) {
         std::u16string name = widen(line.substr(1, eq - 1));
         std::string data = line.substr(eq + 2);
         if (data.rfind("dword:", 0) == 0) {
-            RegistryPutDword(root, keyPath, name, uint32_t(std::stoul(data.substr(6), nullptr, 16)));
+            RegistryPutDword(root, keyPath, name,
+                             uint32_t(std::stoul(data.substr(6), nullptr, 16)));
         } else if (data.rfind("hex(", 0) == 0) {
             size_t close = data.find("):");
             if (close == std::string::npos) continue;
@@ -190,9 +201,11 @@ bool RegistryLoadFile(const std::string& path) {
     return true;
 }
 
-void RegistryBindFile(const std::string& path) { g.boundFile = path; }
+void RegistryBindFile(const std::string& path) {
+    g.boundFile = path;
+}
 
-}  // namespace standin
+} // namespace standin
 
 using namespace standin;
 

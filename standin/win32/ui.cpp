@@ -17,19 +17,27 @@ std::vector<SoundCall> sounds;
 std::vector<MessageBoxCall> boxes;
 int (*boxHook)(const std::u16string&, const std::u16string&) = nullptr;
 void (*soundHook)(uintptr_t) = nullptr;
-}  // namespace
+} // namespace
 
 void UiReset() {
     sounds.clear();
     boxes.clear();
 }
-const std::vector<SoundCall>& Sounds() { return sounds; }
-const std::vector<MessageBoxCall>& MessageBoxes() { return boxes; }
+const std::vector<SoundCall>& Sounds() {
+    return sounds;
+}
+const std::vector<MessageBoxCall>& MessageBoxes() {
+    return boxes;
+}
 void SetMessageBoxHook(int (*hook)(const std::u16string&, const std::u16string&)) {
     boxHook = hook;
 }
-void SetSoundHook(void (*hook)(uintptr_t)) { soundHook = hook; }
-HWND ForegroundWindow() { return &foreground; }
+void SetSoundHook(void (*hook)(uintptr_t)) {
+    soundHook = hook;
+}
+HWND ForegroundWindow() {
+    return &foreground;
+}
 
 void ResetAll() {
     RegistryReset();
@@ -38,7 +46,7 @@ void ResetAll() {
     UiReset();
 }
 
-}  // namespace standin
+} // namespace standin
 
 using namespace standin;
 
@@ -55,7 +63,9 @@ extern "C" int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     return boxHook ? boxHook(boxes.back().text, boxes.back().caption) : 1;
 }
 
-extern "C" HWND GetForegroundWindow(void) { return &foreground; }
+extern "C" HWND GetForegroundWindow(void) {
+    return &foreground;
+}
 
 // Output is limited to 1,024 units, the terminator included, as Windows limits it.
 extern "C" int wsprintfW(LPWSTR out, LPCWSTR format, ...) {
@@ -79,7 +89,8 @@ extern "C" int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int textBytes, LPWS
     if (!text) return 0;
     size_t n = 0;
     if (textBytes < 0)
-        while (text[n++]) {}
+        while (text[n++]) {
+        }
     else
         n = size_t(textBytes);
     if (outUnits == 0) return int(n);

@@ -85,4 +85,4 @@ HWND ForegroundWindow();
 // Everything above back to its start.
 void ResetAll();
 
-}  // namespace standin
+} // namespace standin

@@ -4,8 +4,12 @@
 
 namespace support {
 
-Text HostStdout() { return Text(TakeCmdStdout()); }
-Text HostStderr() { return Text(TakeCmdStderr()); }
+Text HostStdout() {
+    return Text(TakeCmdStdout());
+}
+Text HostStderr() {
+    return Text(TakeCmdStderr());
+}
 
 std::vector<HostCall> HostCalls() {
     std::vector<HostCall> calls;
@@ -29,4 +33,4 @@ std::string Utf8(const Text& text) {
     return standin::ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
-}  // namespace support
+} // namespace support

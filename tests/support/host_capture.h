@@ -13,7 +13,7 @@ namespace support {
 using Text = std::basic_string<WCHAR>;
 
 struct HostCall {
-    int kind;  // 'E' expand, 'V' evaluate, 'P' Printf, 'Q' Qprintf, 'U' QPuts, 'H', 'C'
+    int kind; // 'E' expand, 'V' evaluate, 'P' Printf, 'Q' Qprintf, 'U' QPuts, 'H', 'C'
     Text input;
     bool stdoutRedirected;
     bool stderrRedirected;
@@ -28,4 +28,4 @@ std::vector<Text> HostInputs(int kind);
 // UTF-8 of a UTF-16 text, for readable failure messages.
 std::string Utf8(const Text& text);
 
-}  // namespace support
+} // namespace support

@@ -31,4 +31,4 @@ bool HasWin32Standin() {
 #endif
 }
 
-}  // namespace support
+} // namespace support

@@ -22,9 +22,9 @@ class PluginTest : public ::testing::Test {
     void SetUp() override { ResetPluginState(); }
 };
 
-}  // namespace support
+} // namespace support
 
-#define REQUIRE_WIN32_STANDIN()                                                  \
-    do {                                                                         \
-        if (!::support::HasWin32Standin()) GTEST_SKIP() << "needs the stand-in"; \
+#define REQUIRE_WIN32_STANDIN()                                                                    \
+    do {                                                                                           \
+        if (!::support::HasWin32Standin()) GTEST_SKIP() << "needs the stand-in";                   \
     } while (0)
