@@ -22,8 +22,9 @@
 // chain b, ng(b), ng(ng(b)), ... where ng(v) is the next node with D >= D(v). As D moves by at
 // most one per node, ng and up1 (the next node with D = D(v) + 1) take O(1) each from the nodes
 // to the right. Every node then keeps, per closer class and parity, the position of the first
-// matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's successor needs
-// only the closers of openers further right, so one right-to-left sweep builds everything.
+// matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's
+// successor needs only the closers of openers further right, so one right-to-left sweep builds
+// everything.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
 // with an explicit stack, skipping what cannot change the result: a candidate recorded again at
@@ -45,7 +46,6 @@ namespace {
 // ---- Limits and markers ---------------------------------------------------------------------
 
 // A node is 2 * position + L; the positions run to the line's end, whose nodes stand for "end".
-constexpr int32_t MAX_NODES = 2 * (MAX_LINE_LENGTH + 1);
 constexpr int32_t NO_NODE = -1;
 // Runs nest at most once per two characters ("%(" is the shortest opener).
 constexpr int32_t MAX_RUNS = MAX_LINE_LENGTH / 2 + 2;
@@ -69,12 +69,19 @@ constexpr int FIRST_PAREN_CLASS = CloseParen;
 // the escape character, and its position alone names it.
 constexpr uint16_t NO_CLOSER = 0xFFFF; // positions stay below MAX_LINE_LENGTH
 
+// A node's pass-1 record: what the sweep needs from the nodes to its right. Pass 2 needs only
+// the successor, kept apart in nextNode so that its walk reads 4 bytes a node.
 struct Node {
-    int32_t next;                      // successor (>= the end node at the line's end)
     int32_t ng;                        // next node with D >= D(this), or NO_NODE
     int32_t up1;                       // next node with D = D(this) + 1, or NO_NODE
     uint16_t first[CLOSER_CLASSES][2]; // first closer position of a class, per parity S
     uint8_t parity;                    // S: quote toggles from here to the end, mod 2
+};
+
+// What pass 2 keeps per node.
+struct Walk {
+    int32_t depth; // greatest depth of a run that walked the node, or -1
+    int32_t stop;  // stop node of that run
 };
 
 struct Run {
@@ -86,15 +93,29 @@ struct Run {
 
 // ---- Static working storage (the line is at most MAX_LINE_LENGTH units) --------------------
 
-Node nodes[MAX_NODES];
-int32_t walkedDepth[MAX_NODES]; // greatest depth of a run that walked the node, or -1
-int32_t walkedStop[MAX_NODES];  // stop node of that run
+// Per-node tables are split by L into two planes indexed by position: runs arrive in literal
+// mode only after the escape character or "%=", so the L = 1 plane is mostly untouched and the
+// L = 0 plane is dense.
+constexpr int32_t PLANE = MAX_LINE_LENGTH + 1;
+Node nodes[2][PLANE];
+int32_t nextNode[2][PLANE]; // successor (>= the end node at the line's end)
+Walk walked[2][PLANE];
 uint8_t formType[MAX_LINE_LENGTH + 1];
 uint8_t formKind[MAX_LINE_LENGTH + 1];
 int32_t formEnd[MAX_LINE_LENGTH + 1];
 int32_t closerNode[MAX_LINE_LENGTH + 1]; // closer node of the opener at a position, or NO_NODE
 int32_t closerLast[MAX_LINE_LENGTH + 1]; // index of that reference's last character
 Run runs[MAX_RUNS];
+
+// Stands for the line's end in pass 1: no closers onward, parity 0.
+const Node END_OF_LINE = {NO_NODE,
+                          NO_NODE,
+                          {{NO_CLOSER, NO_CLOSER},
+                           {NO_CLOSER, NO_CLOSER},
+                           {NO_CLOSER, NO_CLOSER},
+                           {NO_CLOSER, NO_CLOSER},
+                           {NO_CLOSER, NO_CLOSER}},
+                          0};
 
 // The line being read: its units below `length`, nul beyond.
 const WCHAR* text;
@@ -111,21 +132,39 @@ int32_t PositionOf(int32_t node) {
 bool IsEnd(int32_t node) {
     return node >= endNode;
 }
+Node& NodeAt(int32_t node) {
+    return nodes[node & 1][node >> 1];
+}
+int32_t& NextOf(int32_t node) {
+    return nextNode[node & 1][node >> 1];
+}
+Walk& WalkAt(int32_t node) {
+    return walked[node & 1][node >> 1];
+}
+// ASCII is decided here; only other units go to the platform's tables.
+bool IsLetter(WCHAR ch) {
+    if (ch < 0x80) return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+    return WideIsAlpha(ch);
+}
 bool IsNameChar(WCHAR ch) {
-    return WideIsAlnum(ch) || ch == '_' || ch == '$';
+    if (ch < 0x80)
+        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+               ch == '_' || ch == '$';
+    return WideIsAlnum(ch);
 }
 
 // ---- Forms ----------------------------------------------------------------------------------
 
-// The "%" at p ("%" and its kind, where any). Reads the run of name characters after it; such
-// runs end at the next "%", so all of them together read each character at most once.
+// The "%" at p ("%" and its kind, where any); formType is kept only where the line has "%". Reads
+// the run of name characters after it; such runs end at the next "%", so all of them together read
+// each character at most once.
 void ClassifyForm(int32_t p) {
     formType[p] = NoForm;
     if (At(p) != '%') return;
     WCHAR next = At(p + 1);
     if (next == '%') {
         formType[p] = LiteralPercent;
-    } else if (next == '@' && WideIsAlpha(At(p + 2))) {
+    } else if (next == '@' && IsLetter(At(p + 2))) {
         int32_t q = p + 2;
         while (IsNameChar(At(q))) ++q;
         if (At(q) == '[' && At(q + 1) != 0)
@@ -166,7 +205,7 @@ void FindCloser(int32_t p) {
     if (kind == Brace) cls = CloseBrace;
     if (kind == Paren) cls = CloseParen;
     if (kind == DoubleParen) cls = CloseDoubleParen;
-    const Node& start = nodes[2 * formEnd[p]];
+    const Node& start = nodes[0][formEnd[p]];
     uint16_t w = start.first[cls][start.parity];
     bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
     closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
@@ -174,9 +213,8 @@ void FindCloser(int32_t p) {
 }
 
 // The closer classes a character shows to a run that is not literal (quotes aside), as bits.
-unsigned CloserClasses(int32_t p) {
-    WCHAR ch = At(p);
-    bool twice = At(p + 1) == ch;
+unsigned CloserClasses(WCHAR ch, WCHAR after) {
+    bool twice = after == ch;
     if (ch == ']') return 1u << CloseBracket | (twice ? 1u << CloseDoubleBracket : 0u);
     if (ch == '}') return 1u << CloseBrace;
     if (ch == ')') return 1u << CloseParen | (twice ? 1u << CloseDoubleParen : 0u);
@@ -184,8 +222,9 @@ unsigned CloserClasses(int32_t p) {
 }
 
 // Node (p, literal): one iteration of the character loop, with the closers to the right known.
+// Also marks the node as not yet walked for pass 2.
 void BuildNode(int32_t p, int literal) {
-    Node& n = nodes[2 * p + literal];
+    Node& n = nodes[literal][p];
     WCHAR ch = At(p);
     bool isEscape = ch == escapeChar;
     bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
@@ -211,44 +250,83 @@ void BuildNode(int32_t p, int literal) {
     WCHAR at = At(current);
     int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
     int nextLiteral = keep ? 1 : (at == escapeChar ? (afterToggle ? 1 : 0) : 0);
-    n.next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
+    int32_t next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
+    nextNode[literal][p] = next;
+    walked[literal][p].depth = -1;
 
-    bool atEnd = IsEnd(n.next);
-    const Node* succ = atEnd ? nullptr : &nodes[n.next];
-    n.parity = uint8_t((toggle ? 1 : 0) ^ (succ ? succ->parity : 0));
-    if (!succ) {
+    bool atEnd = IsEnd(next);
+    const Node& succ = atEnd ? END_OF_LINE : NodeAt(next);
+    n.parity = uint8_t((toggle ? 1 : 0) ^ succ.parity);
+    if (atEnd) {
         n.up1 = NO_NODE;
         n.ng = NO_NODE;
     } else if (step < 0) {
-        n.up1 = n.next;
-        n.ng = n.next;
+        n.up1 = next;
+        n.ng = next;
     } else if (step == 0) {
-        n.up1 = succ->up1;
-        n.ng = n.next;
+        n.up1 = succ.up1;
+        n.ng = next;
     } else {
-        n.up1 = succ->up1 == NO_NODE ? NO_NODE : nodes[succ->up1].up1;
-        n.ng = succ->up1;
+        n.up1 = succ.up1 == NO_NODE ? NO_NODE : NodeAt(succ.up1).up1;
+        n.ng = succ.up1;
     }
     // The first closers onward: along the path for the bracket classes, along the ng chain for
     // the parenthesis classes; then this node itself where it shows one.
-    const Node* chain = n.ng == NO_NODE ? nullptr : &nodes[n.ng];
-    for (int cls = 0; cls < CLOSER_CLASSES; ++cls) {
-        const Node* onward = cls < FIRST_PAREN_CLASS ? succ : chain;
-        n.first[cls][0] = onward ? onward->first[cls][0] : NO_CLOSER;
-        n.first[cls][1] = onward ? onward->first[cls][1] : NO_CLOSER;
+    const Node& chain = n.ng == NO_NODE ? END_OF_LINE : NodeAt(n.ng);
+    for (int cls = 0; cls < FIRST_PAREN_CLASS; ++cls) {
+        n.first[cls][0] = succ.first[cls][0];
+        n.first[cls][1] = succ.first[cls][1];
     }
-    unsigned shown = afterToggle ? 0u : CloserClasses(p);
+    for (int cls = FIRST_PAREN_CLASS; cls < CLOSER_CLASSES; ++cls) {
+        n.first[cls][0] = chain.first[cls][0];
+        n.first[cls][1] = chain.first[cls][1];
+    }
+    unsigned shown = afterToggle ? 0u : CloserClasses(ch, At(p + 1));
     for (int cls = 0; shown; ++cls, shown >>= 1)
         if (shown & 1u) n.first[cls][n.parity] = uint16_t(p);
 }
 
+// Whether node (p, 0) is plain text: a character that is not the escape character, starts no
+// form and shows no closer, quote or parenthesis. Such a node is its successor's copy (the
+// successor is (p + 1, 0)), with ng pointing at that successor.
+bool IsPlainText(WCHAR ch) {
+    if (ch == escapeChar) return false;
+    switch (ch) {
+    case '%':
+    case '"':
+    case '(':
+    case ')':
+    case ']':
+    case '}':
+        return false;
+    default:
+        return true;
+    }
+}
+
+void CopyPlainNode(int32_t p) {
+    Node& n = nodes[0][p];
+    bool atEnd = p + 1 >= length;
+    n = atEnd ? END_OF_LINE : nodes[0][p + 1];
+    n.ng = atEnd ? NO_NODE : 2 * (p + 1);
+    nextNode[0][p] = atEnd ? endNode : 2 * (p + 1);
+    walked[0][p].depth = -1;
+}
+
 void FindAllClosers() {
     for (int32_t p = length - 1; p >= 0; --p) {
-        ClassifyForm(p);
-        if (formType[p] == OpenerForm) FindCloser(p);
-        BuildNode(p, 0);
+        WCHAR ch = text[p];
+        if (IsPlainText(ch)) {
+            CopyPlainNode(p);
+        } else {
+            if (ch == '%') {
+                ClassifyForm(p);
+                if (formType[p] == OpenerForm) FindCloser(p);
+            }
+            BuildNode(p, 0);
+        }
         // A run arrives in literal mode only just after the escape character or "%=".
-        if (p > 0 && (At(p - 1) == escapeChar || At(p - 1) == '=')) BuildNode(p, 1);
+        if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode(p, 1);
     }
 }
 
@@ -294,27 +372,36 @@ bool ReadForms(ReferenceSpan& best, int32_t cursor, int32_t& top) {
 
 ReferenceSpan RecordCandidates(int32_t cursor) {
     ReferenceSpan best{-1, -1, -1};
-    for (int32_t v = 0; v <= endNode + 1; ++v) walkedDepth[v] = -1;
     int32_t top = 0;
     runs[0] = Run{length == 0 ? endNode : 0, 0, endNode, -1};
     for (;;) {
         Run& run = runs[top];
+        const int32_t depth = run.depth, stop = run.stop;
         int32_t v = run.node;
-        if (IsEnd(v) || v == run.stop) {
-            // The run ends: at its closer it is a reference; at the line's end it is none.
-            if (!IsEnd(v)) Record(best, cursor, run.opener, closerLast[run.opener], run.depth);
-            if (top == 0) break;
-            --top;
-            runs[top].node = nodes[runs[top].node].next;
+        bool atPercent = false;
+        while (!IsEnd(v) && v != stop) {
+            Walk& walk = WalkAt(v);
+            if (walk.depth >= depth) {
+                v = Nearer(walk.stop, stop);
+                continue;
+            }
+            walk = Walk{depth, stop};
+            if (text[PositionOf(v)] == '%') {
+                atPercent = true;
+                break;
+            }
+            v = NextOf(v);
+        }
+        run.node = v;
+        if (atPercent) {
+            if (!ReadForms(best, cursor, top)) run.node = NextOf(v);
             continue;
         }
-        if (walkedDepth[v] >= run.depth) {
-            run.node = Nearer(walkedStop[v], run.stop);
-            continue;
-        }
-        walkedDepth[v] = run.depth;
-        walkedStop[v] = run.stop;
-        if (!ReadForms(best, cursor, top)) run.node = nodes[v].next;
+        // The run ends: at its closer it is a reference; at the line's end it is none.
+        if (!IsEnd(v)) Record(best, cursor, run.opener, closerLast[run.opener], depth);
+        if (top == 0) break;
+        --top;
+        runs[top].node = NextOf(runs[top].node);
     }
     return best;
 }
