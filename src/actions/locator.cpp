@@ -67,15 +67,16 @@ constexpr int FIRST_PAREN_CLASS = CloseParen;
 
 // A closer counts only outside literal mode, so a closer node's L is whether its character is
 // the escape character, and its position alone names it.
-constexpr uint16_t NO_CLOSER = 0xFFFF; // positions stay below MAX_LINE_LENGTH
+constexpr uint16_t NO_CLOSER = 0xFFFF;      // positions stay below MAX_LINE_LENGTH
+constexpr uint32_t NO_CLOSERS = 0xFFFFFFFF; // NO_CLOSER for both parities
 
 // A node's pass-1 record: what the sweep needs from the nodes to its right. Pass 2 needs only
 // the successor, kept apart in nextNode so that its walk reads 4 bytes a node.
 struct Node {
-    int32_t ng;                        // next node with D >= D(this), or NO_NODE
-    int32_t up1;                       // next node with D = D(this) + 1, or NO_NODE
-    uint16_t first[CLOSER_CLASSES][2]; // first closer position of a class, per parity S
-    uint8_t parity;                    // S: quote toggles from here to the end, mod 2
+    int32_t ng;                     // next node with D >= D(this), or NO_NODE
+    int32_t up1;                    // next node with D = D(this) + 1, or NO_NODE
+    uint32_t first[CLOSER_CLASSES]; // first closer position of a class: S = 0 low, S = 1 high half
+    uint8_t parity;                 // S: quote toggles from here to the end, mod 2
 };
 
 // What pass 2 keeps per node.
@@ -108,14 +109,8 @@ int32_t closerLast[MAX_LINE_LENGTH + 1]; // index of that reference's last chara
 Run runs[MAX_RUNS];
 
 // Stands for the line's end in pass 1: no closers onward, parity 0.
-const Node END_OF_LINE = {NO_NODE,
-                          NO_NODE,
-                          {{NO_CLOSER, NO_CLOSER},
-                           {NO_CLOSER, NO_CLOSER},
-                           {NO_CLOSER, NO_CLOSER},
-                           {NO_CLOSER, NO_CLOSER},
-                           {NO_CLOSER, NO_CLOSER}},
-                          0};
+const Node END_OF_LINE = {
+    NO_NODE, NO_NODE, {NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS}, 0};
 
 // The line being read: its units below `length`, nul beyond.
 const WCHAR* text;
@@ -206,7 +201,7 @@ void FindCloser(int32_t p) {
     if (kind == Paren) cls = CloseParen;
     if (kind == DoubleParen) cls = CloseDoubleParen;
     const Node& start = nodes[0][formEnd[p]];
-    uint16_t w = start.first[cls][start.parity];
+    uint16_t w = uint16_t(start.first[cls] >> (16 * start.parity));
     bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
     closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
     closerLast[p] = w == NO_CLOSER ? -1 : w + (twoUnits ? 1 : 0);
@@ -273,17 +268,17 @@ void BuildNode(int32_t p, int literal) {
     // The first closers onward: along the path for the bracket classes, along the ng chain for
     // the parenthesis classes; then this node itself where it shows one.
     const Node& chain = n.ng == NO_NODE ? END_OF_LINE : NodeAt(n.ng);
-    for (int cls = 0; cls < FIRST_PAREN_CLASS; ++cls) {
-        n.first[cls][0] = succ.first[cls][0];
-        n.first[cls][1] = succ.first[cls][1];
-    }
-    for (int cls = FIRST_PAREN_CLASS; cls < CLOSER_CLASSES; ++cls) {
-        n.first[cls][0] = chain.first[cls][0];
-        n.first[cls][1] = chain.first[cls][1];
-    }
+    // (Field by field, each as wide as it was stored: the next node reads this one right away.)
+    uint32_t first[CLOSER_CLASSES];
+    for (int cls = 0; cls < CLOSER_CLASSES; ++cls)
+        first[cls] = cls < FIRST_PAREN_CLASS ? succ.first[cls] : chain.first[cls];
     unsigned shown = afterToggle ? 0u : CloserClasses(ch, At(p + 1));
-    for (int cls = 0; shown; ++cls, shown >>= 1)
-        if (shown & 1u) n.first[cls][n.parity] = uint16_t(p);
+    uint32_t mask = n.parity ? 0x0000FFFFu : 0xFFFF0000u; // the half to keep
+    uint32_t here = n.parity ? uint32_t(p) << 16 : uint32_t(p);
+    for (int cls = 0; cls < CLOSER_CLASSES; ++cls) {
+        if (shown & (1u << cls)) first[cls] = (first[cls] & mask) | here;
+        n.first[cls] = first[cls];
+    }
 }
 
 // Whether node (p, 0) is plain text: a character that is not the escape character, starts no
@@ -304,29 +299,43 @@ bool IsPlainText(WCHAR ch) {
     }
 }
 
-void CopyPlainNode(int32_t p) {
-    Node& n = nodes[0][p];
+// Node (p, 0) for plain text, from `onward`: the node after the stretch of plain text that
+// holds p (or END_OF_LINE).
+void CopyPlainNode(int32_t p, const Node& onward) {
     bool atEnd = p + 1 >= length;
-    n = atEnd ? END_OF_LINE : nodes[0][p + 1];
+    Node n = onward;
     n.ng = atEnd ? NO_NODE : 2 * (p + 1);
+    nodes[0][p] = n;
     nextNode[0][p] = atEnd ? endNode : 2 * (p + 1);
     walked[0][p].depth = -1;
 }
 
+// A run arrives in literal mode only just after the escape character or "%=".
+void BuildLiteralNode(int32_t p) {
+    if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode(p, 1);
+}
+
 void FindAllClosers() {
-    for (int32_t p = length - 1; p >= 0; --p) {
-        WCHAR ch = text[p];
-        if (IsPlainText(ch)) {
-            CopyPlainNode(p);
-        } else {
-            if (ch == '%') {
-                ClassifyForm(p);
-                if (formType[p] == OpenerForm) FindCloser(p);
-            }
-            BuildNode(p, 0);
+    int32_t p = length - 1;
+    while (p >= 0) {
+        if (IsPlainText(text[p])) {
+            // A stretch of plain text: each of its nodes copies the node after the stretch,
+            // read once here.
+            const Node onward = p + 1 >= length ? END_OF_LINE : nodes[0][p + 1];
+            do {
+                CopyPlainNode(p, onward);
+                BuildLiteralNode(p);
+                --p;
+            } while (p >= 0 && IsPlainText(text[p]));
+            continue;
         }
-        // A run arrives in literal mode only just after the escape character or "%=".
-        if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode(p, 1);
+        if (text[p] == '%') {
+            ClassifyForm(p);
+            if (formType[p] == OpenerForm) FindCloser(p);
+        }
+        BuildNode(p, 0);
+        BuildLiteralNode(p);
+        --p;
     }
 }
 
