@@ -112,14 +112,16 @@ Run runs[MAX_RUNS];
 const Node END_OF_LINE = {
     NO_NODE, NO_NODE, {NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS}, 0};
 
-// The line being read: its units below `length`, nul beyond.
-const WCHAR* text;
+// The line being read, copied with nul units after it, so that reading a few units past its
+// end needs no test.
+constexpr int32_t PADDING = 4;
+WCHAR text[MAX_LINE_LENGTH + PADDING];
 int32_t length;
 int32_t endNode;
 WCHAR escapeChar;
 
 WCHAR At(int32_t i) {
-    return i < length ? text[i] : WCHAR(0);
+    return text[i];
 }
 int32_t PositionOf(int32_t node) {
     return node >> 1;
@@ -218,7 +220,7 @@ unsigned CloserClasses(WCHAR ch, WCHAR after) {
 
 // Node (p, literal): one iteration of the character loop, with the closers to the right known.
 // Also marks the node as not yet walked for pass 2.
-void BuildNode(int32_t p, int literal) {
+template <int literal> void BuildNode(int32_t p) {
     Node& n = nodes[literal][p];
     WCHAR ch = At(p);
     bool isEscape = ch == escapeChar;
@@ -312,7 +314,7 @@ void CopyPlainNode(int32_t p, const Node& onward) {
 
 // A run arrives in literal mode only just after the escape character or "%=".
 void BuildLiteralNode(int32_t p) {
-    if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode(p, 1);
+    if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode<1>(p);
 }
 
 void FindAllClosers() {
@@ -333,7 +335,7 @@ void FindAllClosers() {
             ClassifyForm(p);
             if (formType[p] == OpenerForm) FindCloser(p);
         }
-        BuildNode(p, 0);
+        BuildNode<0>(p);
         BuildLiteralNode(p);
         --p;
     }
@@ -420,8 +422,12 @@ ReferenceSpan RecordCandidates(int32_t cursor) {
 ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
     if (!line) return none;
-    text = line;
-    length = int32_t(WideLength(line, MAX_LINE_LENGTH));
+    length = 0;
+    while (length < MAX_LINE_LENGTH && line[length] != 0) {
+        text[length] = line[length];
+        ++length;
+    }
+    for (int32_t i = 0; i < PADDING; ++i) text[length + i] = 0;
     endNode = 2 * length;
     escapeChar = escape;
     FindAllClosers();
