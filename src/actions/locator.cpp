@@ -24,7 +24,8 @@
 // to the right. Every node then keeps, per closer class and parity, the position of the first
 // matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's
 // successor needs only the closers of openers further right, so one right-to-left sweep builds
-// everything.
+// everything. Most nodes are plain text (no form, closer, quote, parenthesis or escape): such a
+// node only repeats its successor's record, so a stretch of them is filled from one record.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
 // with an explicit stack, skipping what cannot change the result: a candidate recorded again at
@@ -32,10 +33,14 @@
 // at which a run has walked it and where that run stops. A run reaching a node already walked at
 // its own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw
 // the same forms and openers at the same or greater depth. What is not skipped is done in the
-// recursion's own order, so ties between equal depths go the same way.
+// recursion's own order, so ties between equal depths go the same way. Pass 1 marks every node
+// it builds as not yet walked, so pass 2 starts from a clean slate without a sweep of its own.
 //
 // Storage. About 7 MB of static tables sized for the longest line (a call touches only the part
-// its line needs); nothing on the heap, a few hundred bytes of stack. The tables make a call
+// its line needs): the line's copy, per-position form tables, and per-node tables in two planes
+// by L (the L = 1 plane is built only after the escape character or "=", so it stays sparse);
+// pass 2 reads only the successor table and its own marks. Nothing on the heap, a few hundred
+// bytes of stack. The tables make a call
 // non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 #include "locator.h"
 
