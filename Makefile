@@ -51,7 +51,8 @@ limits-report: native
 test-fuzz: fuzz
 	scripts/fuzz-run.sh
 
-test: test-native test-asan test-windows test-fuzz limits-report
+# Native first (fastest to fail), the DLL under wine last.
+test: test-native test-fuzz limits-report test-asan test-windows
 
 release: test-windows
 	scripts/release.sh

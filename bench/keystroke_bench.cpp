@@ -1,11 +1,8 @@
 // Whole keystrokes through `key` on full 65,535-unit lines: the expand hotkey and the math
 // hotkey, on plain lines and on adversarial ones. Each benchmark also reports the stack the
-// keystroke used, measured once on a painted thread stack (see MeasureStack).
+// keystroke used, measured once on a painted thread stack (tests/limits/stack_meter.h).
 #include <benchmark/benchmark.h>
-#include <pthread.h>
-#include <sys/mman.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,40 +11,13 @@
 #include "src/plugin/settings.h"
 #include "standin/takecmd/takecmd_control.h"
 #include "standin/win32/win32_control.h"
+#include "tests/limits/stack_meter.h"
 
 namespace {
 
 using Text = std::u16string;
 constexpr size_t LINE_UNITS = EDIT_LINE_CAPACITY - 1;
 constexpr size_t HOST_STACK = 1 << 20;
-constexpr unsigned char PAINT = 0xCD;
-
-// The bytes of a 1 MiB thread stack that `work` touched. The stack is mapped here, filled with
-// a pattern, handed to a new thread, and after the thread ends scanned from its low end for the
-// first byte that is no longer the pattern: everything above it was used (the thread's own
-// start-up frames included, so the figure is an upper bound for the keystroke).
-size_t MeasureStack(const std::function<void()>& work) {
-    void* stack =
-        mmap(nullptr, HOST_STACK, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (stack == MAP_FAILED) return 0;
-    std::memset(stack, PAINT, HOST_STACK);
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstack(&attributes, stack, HOST_STACK);
-    pthread_t thread;
-    auto entry = [](void* argument) -> void* {
-        (*static_cast<const std::function<void()>*>(argument))();
-        return nullptr;
-    };
-    pthread_create(&thread, &attributes, entry, const_cast<std::function<void()>*>(&work));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    const unsigned char* bytes = static_cast<const unsigned char*>(stack);
-    size_t untouched = 0;
-    while (untouched < HOST_STACK && bytes[untouched] == PAINT) ++untouched;
-    munmap(stack, HOST_STACK);
-    return HOST_STACK - untouched;
-}
 
 // A host line of 65,535 units and its event; `Press` puts the caret back before each key.
 struct Keystroke {
@@ -89,7 +59,8 @@ Text Padded(const Text& filler, const Text& tail) {
 void RunKeystroke(benchmark::State& state, const Text& line, size_t caret, int32_t code) {
     PrepareHost();
     Keystroke keystroke(line, caret, code);
-    state.counters["stack_KiB"] = double(MeasureStack([&] { keystroke.Press(); })) / 1024;
+    state.counters["stack_KiB"] =
+        double(limits::MeasureStack([&] { keystroke.Press(); }, HOST_STACK)) / 1024;
     const Text before(keystroke.buffer.data());
     size_t presses = 0;
     for (auto _ : state) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/host/host.h"
+#include "tests/support/edit_line.h"
 #include "tests/support/host_capture.h"
 
 namespace {
@@ -73,20 +74,10 @@ void CleanRegistry() {
 }
 
 // The host's edit line (65,536 units) and one keystroke on it.
-struct Keystroke {
-    std::vector<WCHAR> line = std::vector<WCHAR>(EDIT_LINE_CAPACITY, 0);
-    std::vector<WCHAR> name = std::vector<WCHAR>(64, 0);
-    KeyEvent event{};
-    Keystroke(const Text& text, size_t caret, int code, const Text& keyName = L"") {
-        std::copy(text.begin(), text.end(), line.begin());
-        std::copy(keyName.begin(), keyName.end(), name.begin());
-        event.keyCode = code;
-        event.line = line.data();
-        event.cursor = line.data() + caret;
-        event.keyName = name.data();
-    }
-    Text Line() const { return Text(line.data()); }
-    size_t Caret() const { return size_t(event.cursor - event.line); }
+struct Keystroke : support::EditLine {
+    Keystroke(const Text& text, size_t caret, int code, const Text& keyName = L"")
+        : EditLine(text, caret, code, keyName.c_str()) {}
+    size_t Caret() const { return size_t(EditLine::Caret()); }
 };
 
 // Runs `body` on a thread with a 1 MiB stack, as the host's thread has.
@@ -173,7 +164,7 @@ void WholeRun(int generation) {
     Keystroke other(L"abc", 3, 0x1003B, L"F1");
     e.key(&other.event);
     EXPECT_EQ(0x1003B, other.event.keyCode);
-    EXPECT_EQ(Text(L"F1"), Text(other.name.data()));
+    EXPECT_EQ(Text(L"F1"), Text(other.name));
 
     // The command changes, saves and restores.
     EXPECT_EQ(Text(L"0:"), Run(e, L"Ctrl-Alt-F5 /Q"));

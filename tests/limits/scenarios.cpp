@@ -6,6 +6,7 @@
 #include "src/plugin/exports.h"
 #include "standin/takecmd/takecmd_control.h"
 #include "standin/win32/win32_control.h"
+#include "tests/support/edit_line.h"
 #include "tests/support/plugin_state.h"
 
 namespace limits {
@@ -15,22 +16,6 @@ using Text = std::u16string;
 
 constexpr size_t LINE_UNITS = 65536;
 constexpr size_t MAX_LINE = LINE_UNITS - 1;
-
-// The host's edit line, and one keystroke on it.
-struct Keystroke {
-    std::vector<char16_t> line = std::vector<char16_t>(LINE_UNITS, 0);
-    std::vector<char16_t> name = std::vector<char16_t>(1024, 0);
-    KeyEvent event{};
-
-    Keystroke(const Text& text, size_t caret, int keyCode, const Text& keyName = u"") {
-        std::copy(text.begin(), text.end(), line.begin());
-        std::copy(keyName.begin(), keyName.end(), name.begin());
-        event.keyCode = keyCode;
-        event.line = line.data();
-        event.cursor = line.data() + caret;
-        event.keyName = name.data();
-    }
-};
 
 Text Repeat(const Text& piece, size_t units) {
     Text text;
@@ -48,7 +33,7 @@ void Prepare(int hostVersion) {
 
 // The inputs of the scenario about to run, built beforehand so that the measured part holds the
 // export call alone.
-std::unique_ptr<Keystroke> pendingKey;
+std::unique_ptr<support::EditLine> pendingKey;
 std::vector<char16_t> pendingText(65536, 0);
 
 struct Call {
@@ -57,7 +42,10 @@ struct Call {
 };
 
 Call PressKey(Text line, size_t caret, int code, Text name = u"") {
-    return {[=] { pendingKey = std::make_unique<Keystroke>(line, caret, code, name); },
+    return {[=] {
+                pendingKey = std::make_unique<support::EditLine>(
+                    line, caret, code, name.empty() ? nullptr : name.c_str());
+            },
             [] { key(&pendingKey->event); }};
 }
 
