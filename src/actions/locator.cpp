@@ -123,6 +123,10 @@ constexpr int32_t PADDING = 4;
 WCHAR text[MAX_LINE_LENGTH + PADDING];
 int32_t length;
 int32_t endNode;
+// One past the last closer character (0 when there is none): pass 1 keeps node records only
+// below it.
+int32_t recordEnd;
+int32_t recordEndNode;
 WCHAR escapeChar;
 
 WCHAR At(int32_t i) {
@@ -207,7 +211,7 @@ void FindCloser(int32_t p) {
     if (kind == Brace) cls = CloseBrace;
     if (kind == Paren) cls = CloseParen;
     if (kind == DoubleParen) cls = CloseDoubleParen;
-    const Node& start = nodes[0][formEnd[p]];
+    const Node& start = formEnd[p] >= recordEnd ? END_OF_LINE : nodes[0][formEnd[p]];
     uint16_t w = uint16_t(start.first[cls] >> (16 * start.parity));
     bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
     closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
@@ -223,14 +227,11 @@ unsigned CloserClasses(WCHAR ch, WCHAR after) {
     return 0;
 }
 
-// Node (p, literal): one iteration of the character loop, with the closers to the right known.
-// Also marks the node as not yet walked for pass 2.
-template <int literal> void BuildNode(int32_t p) {
-    Node& n = nodes[literal][p];
+// Node (p, literal)'s successor, stored with the node marked as not yet walked for pass 2; gives
+// the successor, and the character at the current position in `at`.
+template <int literal> int32_t LinkNode(int32_t p, WCHAR& at) {
     WCHAR ch = At(p);
-    bool isEscape = ch == escapeChar;
-    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
-    bool toggle = !isEscape && !literal && ch == '"';
+    bool afterToggle = literal != (ch == escapeChar ? 1 : 0); // L after step 1
     int32_t current = p;
     bool keep = false;
     if (!afterToggle && ch == '%') {
@@ -249,14 +250,28 @@ template <int literal> void BuildNode(int32_t p) {
             break;
         }
     }
-    WCHAR at = At(current);
-    int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
+    at = At(current);
     int nextLiteral = keep ? 1 : (at == escapeChar ? (afterToggle ? 1 : 0) : 0);
     int32_t next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
     nextNode[literal][p] = next;
     walked[literal][p].depth = -1;
+    return next;
+}
 
-    bool atEnd = IsEnd(next);
+// Node (p, literal): one iteration of the character loop, with the closers to the right known.
+// Also marks the node as not yet walked for pass 2.
+template <int literal> void BuildNode(int32_t p) {
+    Node& n = nodes[literal][p];
+    WCHAR ch = At(p);
+    bool isEscape = ch == escapeChar;
+    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
+    bool toggle = !isEscape && !literal && ch == '"';
+    WCHAR at;
+    int32_t next = LinkNode<literal>(p, at);
+    int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
+
+    // Past the last closer character the records are those of the line's end.
+    bool atEnd = next >= recordEndNode;
     const Node& succ = atEnd ? END_OF_LINE : NodeAt(next);
     n.parity = uint8_t((toggle ? 1 : 0) ^ succ.parity);
     if (atEnd) {
@@ -309,26 +324,53 @@ bool IsPlainText(WCHAR ch) {
 // Node (p, 0) for plain text, from `onward`: the node after the stretch of plain text that
 // holds p (or END_OF_LINE).
 void CopyPlainNode(int32_t p, const Node& onward) {
-    bool atEnd = p + 1 >= length;
     Node n = onward;
-    n.ng = atEnd ? NO_NODE : 2 * (p + 1);
+    n.ng = p + 1 >= recordEnd ? NO_NODE : 2 * (p + 1);
     nodes[0][p] = n;
-    nextNode[0][p] = atEnd ? endNode : 2 * (p + 1);
+    nextNode[0][p] = p + 1 >= length ? endNode : 2 * (p + 1);
     walked[0][p].depth = -1;
 }
 
 // A run arrives in literal mode only just after the escape character or "%=".
+bool LiteralReachable(int32_t p) {
+    return p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=');
+}
+
 void BuildLiteralNode(int32_t p) {
-    if (p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=')) BuildNode<1>(p);
+    if (LiteralReachable(p)) BuildNode<1>(p);
+}
+
+// Positions after the last closer character: no run closes there, and no opener there closes,
+// so their nodes need only their successors (pass 2) and the forms.
+void LinkClosingFreeTail() {
+    WCHAR at;
+    for (int32_t p = length - 1; p >= recordEnd; --p) {
+        if (text[p] == '%') {
+            ClassifyForm(p);
+            if (formType[p] == OpenerForm) closerNode[p] = NO_NODE, closerLast[p] = -1;
+        }
+        LinkNode<0>(p, at);
+        if (LiteralReachable(p)) LinkNode<1>(p, at);
+    }
 }
 
 void FindAllClosers() {
-    int32_t p = length - 1;
+    recordEnd = 0;
+    for (int32_t p = length - 1; p >= 0; --p) {
+        WCHAR ch = text[p];
+        if (ch == ')' || ch == ']' || ch == '}') {
+            recordEnd = p + 1;
+            break;
+        }
+    }
+    recordEndNode = 2 * recordEnd;
+    LinkClosingFreeTail();
+    int32_t p = recordEnd - 1;
     while (p >= 0) {
         if (IsPlainText(text[p])) {
             // A stretch of plain text: each of its nodes copies the node after the stretch,
             // read once here.
-            const Node onward = p + 1 >= length ? END_OF_LINE : nodes[0][p + 1];
+            const Node onward = p + 1 >= recordEnd ? END_OF_LINE : nodes[0][p + 1];
             do {
                 CopyPlainNode(p, onward);
                 BuildLiteralNode(p);
