@@ -227,11 +227,13 @@ unsigned CloserClasses(WCHAR ch, WCHAR after) {
     return 0;
 }
 
-// Node (p, literal)'s successor, stored with the node marked as not yet walked for pass 2; gives
-// the successor, and the character at the current position in `at`.
-template <int literal> int32_t LinkNode(int32_t p, WCHAR& at) {
+// Node (p, literal): one iteration of the character loop, with the closers to the right known.
+// Also marks the node as not yet walked for pass 2. Without `records`, stores only the successor
+// (all pass 2 reads) and the mark.
+template <int literal, bool records = true> void BuildNode(int32_t p) {
     WCHAR ch = At(p);
-    bool afterToggle = literal != (ch == escapeChar ? 1 : 0); // L after step 1
+    bool isEscape = ch == escapeChar;
+    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
     int32_t current = p;
     bool keep = false;
     if (!afterToggle && ch == '%') {
@@ -250,26 +252,16 @@ template <int literal> int32_t LinkNode(int32_t p, WCHAR& at) {
             break;
         }
     }
-    at = At(current);
+    WCHAR at = At(current);
     int nextLiteral = keep ? 1 : (at == escapeChar ? (afterToggle ? 1 : 0) : 0);
     int32_t next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
     nextNode[literal][p] = next;
     walked[literal][p].depth = -1;
-    return next;
-}
+    if (!records) return;
 
-// Node (p, literal): one iteration of the character loop, with the closers to the right known.
-// Also marks the node as not yet walked for pass 2.
-template <int literal> void BuildNode(int32_t p) {
     Node& n = nodes[literal][p];
-    WCHAR ch = At(p);
-    bool isEscape = ch == escapeChar;
-    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
     bool toggle = !isEscape && !literal && ch == '"';
-    WCHAR at;
-    int32_t next = LinkNode<literal>(p, at);
     int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
-
     // Past the last closer character the records are those of the line's end.
     bool atEnd = next >= recordEndNode;
     const Node& succ = atEnd ? END_OF_LINE : NodeAt(next);
@@ -340,21 +332,9 @@ void BuildLiteralNode(int32_t p) {
     if (LiteralReachable(p)) BuildNode<1>(p);
 }
 
-// Positions after the last closer character: no run closes there, and no opener there closes,
-// so their nodes need only their successors (pass 2) and the forms.
-void LinkClosingFreeTail() {
-    WCHAR at;
-    for (int32_t p = length - 1; p >= recordEnd; --p) {
-        if (text[p] == '%') {
-            ClassifyForm(p);
-            if (formType[p] == OpenerForm) closerNode[p] = NO_NODE, closerLast[p] = -1;
-        }
-        LinkNode<0>(p, at);
-        if (LiteralReachable(p)) LinkNode<1>(p, at);
-    }
-}
-
 void FindAllClosers() {
+    // Past the last closer character no run closes and no opener closes: there a node needs only
+    // its successor (all pass 2 reads), and no record.
     recordEnd = 0;
     for (int32_t p = length - 1; p >= 0; --p) {
         WCHAR ch = text[p];
@@ -364,10 +344,9 @@ void FindAllClosers() {
         }
     }
     recordEndNode = 2 * recordEnd;
-    LinkClosingFreeTail();
-    int32_t p = recordEnd - 1;
+    int32_t p = length - 1;
     while (p >= 0) {
-        if (IsPlainText(text[p])) {
+        if (p < recordEnd && IsPlainText(text[p])) {
             // A stretch of plain text: each of its nodes copies the node after the stretch,
             // read once here.
             const Node onward = p + 1 >= recordEnd ? END_OF_LINE : nodes[0][p + 1];
@@ -382,8 +361,13 @@ void FindAllClosers() {
             ClassifyForm(p);
             if (formType[p] == OpenerForm) FindCloser(p);
         }
-        BuildNode<0>(p);
-        BuildLiteralNode(p);
+        if (p >= recordEnd) {
+            BuildNode<0, false>(p);
+            if (LiteralReachable(p)) BuildNode<1, false>(p);
+        } else {
+            BuildNode<0>(p);
+            BuildLiteralNode(p);
+        }
         --p;
     }
 }
