@@ -26,6 +26,11 @@
 // successor needs only the closers of openers further right, so one right-to-left sweep builds
 // everything. Most nodes are plain text (no form, closer, quote, parenthesis or escape): such a
 // node only repeats its successor's record, so a stretch of them is filled from one record.
+// Past the line's last closer character ("]", "}" or ")") no node can find a closer, so the
+// records there all equal the line's end: the sweep stores only successors and forms there, and
+// the nodes to the left treat that tail as the end. (Parity and count are read only as
+// differences between two nodes of one path, so dropping the tail's share changes no closer.)
+// On a line of openers with nothing closed after them, pass 1 then builds no record at all.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
 // with an explicit stack, skipping what cannot change the result: a candidate recorded again at
