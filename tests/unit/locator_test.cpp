@@ -227,6 +227,31 @@ TEST(LocateReference, MatchesTheRecursiveModel) {
     EXPECT_GT(compared, 300000);
 }
 
+// Lines whose last closer character is followed by a tail without any: openers, quotes, escapes
+// and parentheses there still decide where runs from the left close and which path they walk.
+TEST(LocateReference, MatchesTheModelWithATailAfterTheLastCloser) {
+    static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
+    static const char TAIL[] = "%@a1_$([{\"^=+ ";
+    static const char ESCAPES[] = "^^^~([{\"%=";
+    std::mt19937 random(20261208);
+    for (int lineNumber = 0; lineNumber < 20000; ++lineNumber) {
+        Text line;
+        int head = int(random() % 12), tail = 1 + int(random() % 10);
+        for (int i = 0; i < head; ++i) line += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
+        line += WCHAR(")]}"[random() % 3]);
+        for (int i = 0; i < tail; ++i) line += WCHAR(TAIL[random() % (sizeof TAIL - 1)]);
+        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
+        for (int32_t cursor = 0; cursor <= int32_t(line.size()) + 1; ++cursor) {
+            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, escape);
+            ASSERT_TRUE(expected.completed);
+            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
+            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
+                        span.depth == expected.span.depth)
+                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape);
+        }
+    }
+}
+
 // ---- Full-length adversarial lines on a 256 KiB stack --------------------------------------
 
 namespace {
