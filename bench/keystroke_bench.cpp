@@ -94,6 +94,12 @@ void BM_ExpandUnclosedThenReference(benchmark::State& state) {
     RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
 }
 
+// The same openers with one closer at the very end: no part of the line is free of closers.
+void BM_ExpandUnclosedParensClosedAtEnd(benchmark::State& state) {
+    Text line = Padded(u"%(", u")");
+    RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
+}
+
 void BM_ExpandMixedOpeners(benchmark::State& state) {
     Text line = Padded(u"%@f[%[%{%((\"", u"");
     RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
@@ -120,6 +126,7 @@ void BM_MathAfterWhiteSpace(benchmark::State& state) {
 BENCHMARK(BM_ExpandPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedParens)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedThenReference)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExpandUnclosedParensClosedAtEnd)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandMixedOpeners)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathOneLongQuotedWord)->Unit(benchmark::kMicrosecond);
