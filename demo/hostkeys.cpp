@@ -5,6 +5,8 @@
 // by the keyboard state it reads, and ORs in its own bits.
 #include "hostkeys.h"
 
+#include "../standin/wideformat.h"
+
 #include <cctype>
 
 namespace demo {
@@ -107,21 +109,7 @@ int32_t CharacterCode(char32_t ch, Column column) {
 
 std::string Utf8(char32_t ch) {
     std::string out;
-    if (ch < 0x80) {
-        out += char(ch);
-    } else if (ch < 0x800) {
-        out += char(0xC0 | (ch >> 6));
-        out += char(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += char(0xE0 | (ch >> 12));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    } else {
-        out += char(0xF0 | (ch >> 18));
-        out += char(0x80 | ((ch >> 12) & 0x3F));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    }
+    standin::AppendUtf8(out, ch);
     return out;
 }
 

@@ -31,7 +31,9 @@ inline std::u16string FormatWideV(const char16_t* format, va_list args) {
             field = s ? s : u"(null)";
             break;
         }
-        case u'c': field += char16_t(va_arg(args, int)); break;
+        case u'c':
+            field += char16_t(va_arg(args, int));
+            break;
         case u'd':
         case u'i': {
             std::string digits = std::to_string(va_arg(args, int32_t));
@@ -47,12 +49,18 @@ inline std::u16string FormatWideV(const char16_t* format, va_list args) {
         case u'X': {
             const char* set = *p == u'x' ? "0123456789abcdef" : "0123456789ABCDEF";
             uint32_t v = va_arg(args, uint32_t);
-            do field.insert(field.begin(), char16_t(set[v % 16])); while (v /= 16);
+            do field.insert(field.begin(), char16_t(set[v % 16]));
+            while (v /= 16);
             break;
         }
-        case u'%': field = u"%"; break;
-        case 0: return out;
-        default: field = std::u16string(u"%") + *p; break;
+        case u'%':
+            field = u"%";
+            break;
+        case 0:
+            return out;
+        default:
+            field = std::u16string(u"%") + *p;
+            break;
         }
         if (field.size() < width) {
             std::u16string pad(width - field.size(), zero && !left ? u'0' : u' ');
@@ -63,28 +71,33 @@ inline std::u16string FormatWideV(const char16_t* format, va_list args) {
     return out;
 }
 
+// Appends the UTF-8 form of one code point.
+inline void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
 inline std::string ToUtf8(const std::u16string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
+        char32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }
@@ -94,8 +107,11 @@ inline std::u16string FromUtf8(const std::string& text) {
     std::u16string out;
     for (size_t i = 0; i < text.size();) {
         unsigned char b = static_cast<unsigned char>(text[i]);
-        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2
-                                 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        int extra = b < 0x80             ? 0
+                    : (b & 0xE0) == 0xC0 ? 1
+                    : (b & 0xF0) == 0xE0 ? 2
+                    : (b & 0xF8) == 0xF0 ? 3
+                                         : -1;
         uint32_t c = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
         bool valid = extra >= 0 && i + size_t(extra) < text.size();
         for (int k = 1; valid && k <= extra; ++k) {
@@ -119,4 +135,4 @@ inline std::u16string FromUtf8(const std::string& text) {
     return out;
 }
 
-}  // namespace standin
+} // namespace standin

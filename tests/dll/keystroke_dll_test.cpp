@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "src/host/host.h"
+#include "tests/support/edit_line.h"
 #include "tests/support/host_capture.h"
 #include "tests/support/settings_registry.h"
 
@@ -67,26 +68,12 @@ bool RunOnHostThread(const std::function<void()>& work) {
     return code == 0;
 }
 
-// A host's edit line: 65,536 units, the event pointing into it.
-struct HostLine {
-    std::vector<WCHAR> buffer = std::vector<WCHAR>(EDIT_LINE_CAPACITY, 0);
-    WCHAR name[32] = {};
-    KeyEvent event{};
-
-    HostLine(const Text& text, size_t caret, int32_t code) {
-        std::copy(text.begin(), text.end(), buffer.begin());
-        event.keyCode = code;
-        std::memset(event.hostFields, 0x5A, sizeof event.hostFields);
-        event.line = buffer.data();
-        event.cursor = buffer.data() + caret;
-        event.keyName = name;
-        name[0] = 'X';
-    }
-    Text Line() const { return Text(buffer.data()); }
-    long Caret() const { return long(event.cursor - event.line); }
+// The host's 65,536-unit edit line; the key name an older host would leave alone is "X".
+struct HostLine : support::EditLine {
+    HostLine(const Text& text, size_t caret, int32_t code) : EditLine(text, caret, code, L"X") {}
     bool HostFieldsIntact() const {
         for (uint8_t byte : event.hostFields)
-            if (byte != 0x5A) return false;
+            if (byte != 0xA5) return false;
         return true;
     }
 };
