@@ -2,10 +2,11 @@
 // it, and the caret is left after the inserted text.
 //
 // The line is spliced in place (the suffix moved once, then the new text copied in) rather than
-// rebuilt in a second 65,536-unit buffer: the result is the same, and the keystroke's stack use
-// stays at the 8,192-unit reference buffer (16 KiB) plus the locator's. The reference buffer is
-// per call, on the stack, because the host's thread has room for it (1 MiB) and a per-call
-// buffer keeps nothing between keystrokes.
+// rebuilt in a second 65,536-unit buffer: the result is the same, and the keystroke needs no
+// second line-sized buffer. The buffers handed to the host (the reference and its expansion, the
+// escape query) hold a whole edit line each, because the host is not told their size; they are
+// per call, on the stack, in two frames that are never live at once (128 KiB at most), and keep
+// nothing between keystrokes.
 #include "expand.h"
 
 #include "../plugin/beep.h"
@@ -38,6 +39,27 @@ int32_t CaretIn(const KeyEvent* event, size_t length) {
     return int32_t(bytes / sizeof(WCHAR));
 }
 
+// Has the host expand the `referenceLength` units at `first` of a line of `lineLength` units and
+// splices the expansion in their place. False, with the line and caret untouched, when the host
+// fails, leaves its buffer without a terminator, or gives more than the line has room for.
+[[gnu::noinline]] bool ReplaceByExpansion(KeyEvent* event, size_t lineLength, size_t first,
+                                          size_t referenceLength) {
+    WCHAR reference[HOST_BUFFER_CAPACITY] = {};
+    WideCopyCount(reference, HOST_BUFFER_CAPACITY, event->line + first, referenceLength);
+
+    if (ExpandSilently(reference) != 0) return false;
+    // A host that filled the whole buffer left no terminator: its text cannot be trusted whole.
+    if (reference[HOST_BUFFER_CAPACITY - 1] != 0) return false;
+    size_t expansionLength = WideLength(reference, HOST_BUFFER_CAPACITY - 1);
+    // An expansion that would push the line past its capacity is refused, so that nothing the
+    // user typed is lost.
+    if (lineLength - referenceLength + expansionLength > MAX_LINE_LENGTH) return false;
+
+    DeleteFromLine(event, uint32_t(first), uint32_t(referenceLength));
+    InsertIntoLine(event, reference, uint32_t(first));
+    return true;
+}
+
 // The expand action proper: true when the line now holds the expansion, false (the line and
 // caret untouched) when there is nothing to expand or the result cannot be had or does not fit.
 bool ExpandAtCaret(KeyEvent* event) {
@@ -51,23 +73,10 @@ bool ExpandAtCaret(KeyEvent* event) {
     ReferenceSpan span = LocateReference(line, caret, escape);
     if (span.first < 0 || span.last < span.first || size_t(span.last) >= lineLength) return false;
 
-    // A reference the buffer cannot hold with its terminator is refused, not cut.
+    // An over-long reference is refused, not cut.
     size_t referenceLength = size_t(span.last - span.first) + 1;
-    if (referenceLength >= REFERENCE_CAPACITY) return false;
-    WCHAR reference[REFERENCE_CAPACITY] = {};
-    WideCopyCount(reference, REFERENCE_CAPACITY, line + span.first, referenceLength);
-
-    if (ExpandSilently(reference) != 0) return false;
-    // A host that filled the whole buffer left no terminator: its text cannot be trusted whole.
-    if (reference[REFERENCE_CAPACITY - 1] != 0) return false;
-    size_t expansionLength = WideLength(reference, REFERENCE_CAPACITY - 1);
-    // An expansion that would push the line past its capacity is refused, so that nothing the
-    // user typed is lost.
-    if (lineLength - referenceLength + expansionLength > MAX_LINE_LENGTH) return false;
-
-    DeleteFromLine(event, uint32_t(span.first), uint32_t(referenceLength));
-    InsertIntoLine(event, reference, uint32_t(span.first));
-    return true;
+    if (referenceLength > MAX_REFERENCE_LENGTH) return false;
+    return ReplaceByExpansion(event, lineLength, size_t(span.first), referenceLength);
 }
 
 } // namespace
@@ -84,6 +93,7 @@ int32_t CursorIndex(const KeyEvent* event) {
 //   no reference at the caret     beep
 //   reference of 8,192+ units     beep
 //   host reports failure          beep
+//   host buffer left unterminated beep
 //   result longer than the line   beep
 //   otherwise                     reference replaced, caret after the expansion, redraw 1
 // The key is consumed on every path; the line and caret are untouched on every beep.
@@ -94,9 +104,11 @@ int ExpandExpression(KeyEvent* event) {
     return 0;
 }
 
-WCHAR GetEscapeChar() {
-    WCHAR query[ESCAPE_QUERY_CAPACITY] = {};
-    WideCopy(query, ESCAPE_QUERY_CAPACITY, WIDE("%@option[EscapeChar]"));
+// Kept out of the action's frame, so that its host buffer and the reference's are never on the
+// stack at once.
+[[gnu::noinline]] WCHAR GetEscapeChar() {
+    WCHAR query[HOST_BUFFER_CAPACITY] = {};
+    WideCopy(query, HOST_BUFFER_CAPACITY, WIDE("%@option[EscapeChar]"));
     // Asked without silencing: the escape option is plain host state, and its result is not
     // looked at, only the text left in the buffer.
     ExpandVariables(query, 1);

@@ -3,10 +3,9 @@
 
 #include "../host/host.h"
 
-// Units of the buffer that holds a reference and then its expansion, terminator included.
-constexpr size_t REFERENCE_CAPACITY = 8192;
-// Units of the escape-character query buffer.
-constexpr size_t ESCAPE_QUERY_CAPACITY = 1024;
+// The longest reference handed to the host for expansion; a longer one is refused with the beep.
+// Its expansion may be as long as the line has room for.
+constexpr size_t MAX_REFERENCE_LENGTH = 8191;
 
 // The action of the expand hotkey. Always 0; consumes the key on every path.
 int ExpandExpression(KeyEvent* event);

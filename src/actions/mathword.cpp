@@ -1,8 +1,8 @@
 // Math on word: the whitespace-delimited word at the caret is evaluated by the host and replaced
 // by its value.
 //
-// The host's Evaluate works in a 65,536-unit buffer (128 KiB). It lives on the stack for the one
-// call: the host's thread has 1 MiB, the action keeps nothing between keystrokes, and nothing
+// The host's Evaluate works in a whole edit-line buffer (128 KiB). It lives on the stack for the
+// one call: the host's thread has 1 MiB, the action keeps nothing between keystrokes, and nothing
 // else of the keystroke comes near that size. The new line is spliced in place (the suffix moved
 // once, then the result copied in) once it is known to fit, so no second line-sized buffer is
 // needed.
@@ -17,10 +17,8 @@
 
 namespace {
 
-// Units of the expression buffer, terminator included: the size the host's Evaluate assumes.
-constexpr size_t EXPRESSION_CAPACITY = 65536;
 // A word this long or longer is refused: the host's evaluation needs the slack.
-constexpr size_t MAX_WORD_LENGTH = EXPRESSION_CAPACITY - 8;
+constexpr size_t MAX_WORD_LENGTH = HOST_BUFFER_CAPACITY - 8;
 
 struct Word {
     int32_t start; // index of its first unit, or -1 when no word begins at or before the caret
@@ -60,7 +58,7 @@ int MathWord(WCHAR* line, int32_t* cursor) {
     size_t wordLength = size_t(word.end - word.start) + 1;
     if (wordLength >= MAX_WORD_LENGTH) return -2;
 
-    WCHAR expression[EXPRESSION_CAPACITY] = {};
+    WCHAR expression[HOST_BUFFER_CAPACITY] = {};
     const WCHAR* text = line + word.start;
     if (wordLength >= 2 && text[0] == '"' && text[wordLength - 1] == '"') {
         // One pair of enclosing quotes goes; a word that opens a quote and leaves it open keeps it.
@@ -68,12 +66,12 @@ int MathWord(WCHAR* line, int32_t* cursor) {
         ++text;
         wordLength -= 2;
     }
-    WideCopyCount(expression, EXPRESSION_CAPACITY, text, wordLength);
+    WideCopyCount(expression, HOST_BUFFER_CAPACITY, text, wordLength);
 
     if (EvaluateSilently(expression) != 0) return 0;
     // A host that filled the whole buffer left no terminator: its text cannot be trusted whole.
-    if (expression[EXPRESSION_CAPACITY - 1] != 0) return 0;
-    size_t resultLength = WideLength(expression, EXPRESSION_CAPACITY - 1);
+    if (expression[HOST_BUFFER_CAPACITY - 1] != 0) return 0;
+    size_t resultLength = WideLength(expression, HOST_BUFFER_CAPACITY - 1);
     size_t suffixStart = size_t(word.end) + 1;
     size_t suffixLength = size_t(length) - suffixStart;
     // A result that would push the line past its capacity is refused rather than cutting off

@@ -58,9 +58,13 @@ int ParseNumber(const WCHAR* text, uint32_t* out) {
     return 0;
 }
 
+// Widens a module version with the ANSI code page. Where that code page is UTF-8, Windows refuses
+// the precomposed flag and widens nothing, so a failed call is made again without flags rather
+// than printing an empty version.
 static void PrintModuleVersion(const WCHAR* format, const char* version) {
     WCHAR wide[VERSION_TEXT_CAPACITY] = {};
-    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, version, -1, wide, VERSION_TEXT_CAPACITY);
+    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, version, -1, wide, VERSION_TEXT_CAPACITY) == 0)
+        MultiByteToWideChar(CP_ACP, 0, version, -1, wide, VERSION_TEXT_CAPACITY);
     wide[VERSION_TEXT_CAPACITY - 1] = 0;
     Printf(format, wide);
 }

@@ -29,6 +29,11 @@ static_assert(sizeof(KeyEvent) == 56, "KeyEvent size");
 // The host's edit line holds this many units, the terminator included.
 constexpr size_t EDIT_LINE_CAPACITY = 65536;
 
+// Units of every buffer handed to ExpandVariables or Evaluate. Neither call is told a capacity,
+// and a host may write as much as its edit line holds (a long PATH, %@repeat[x,9000]), so each
+// buffer has room for the whole line; a smaller one would let the host write over the stack.
+constexpr size_t HOST_BUFFER_CAPACITY = EDIT_LINE_CAPACITY;
+
 // The host's functions. Text is UTF-16; results are ignored unless stated.
 extern "C" {
 // Expands the buffer's variables and functions in place; 0 = success. `flag` is always 1.

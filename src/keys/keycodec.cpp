@@ -96,10 +96,10 @@ const KeyTable& ActiveKeyTable() {
 // Reads %_4ver as a signed decimal number. Anything unreadable, overflowing or outside the range
 // of real hosts leaves hostVersion at 0 and the classic table in force.
 void ProbeHostVersion() {
-    WCHAR buffer[KEY_NAME_CAPACITY] = {};
-    WideCopy(buffer, KEY_NAME_CAPACITY, WIDE("%_4ver"));
+    WCHAR buffer[HOST_BUFFER_CAPACITY] = {};
+    WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%_4ver"));
     ExpandVariables(buffer, 1);
-    buffer[KEY_NAME_CAPACITY - 1] = 0; // whatever the host left there, read a terminated text
+    buffer[HOST_BUFFER_CAPACITY - 1] = 0; // whatever the host left there, read a terminated text
 
     int rangeError = 0;
     int32_t version = WideToSigned(buffer, nullptr, 10, &rangeError);

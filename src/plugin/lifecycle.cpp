@@ -8,11 +8,6 @@ constexpr int32_t PLUGIN_MAJOR = 1;
 constexpr int32_t PLUGIN_MINOR = 31;
 constexpr int32_t PLUGIN_BUILD = 0;
 
-// Units of the start-up test's expansion buffer. "00" is all that counts, but the host writes
-// the whole expansion of %[noloadmsg], which the user may set to any length; the buffer is as
-// large as the other expansion buffers so that a long value cannot run past it.
-constexpr size_t STARTUP_TEST_CAPACITY = 8192;
-
 // Zero when the library is loaded; the host keeps the pointer, so it lives in static storage.
 // Only the nine described fields are ever written; the reserved bytes stay the host's.
 static PluginInfo Info;
@@ -31,10 +26,13 @@ PLUGIN_EXPORT PluginInfo* GetPluginInfo(void) {
 }
 
 // True when the host says the banner is wanted: not a transient or piped shell, and no
-// %noloadmsg. Only an expansion of exactly "00" counts; a failed one leaves other text.
-static bool LoadBannerWanted() {
-    WCHAR buffer[STARTUP_TEST_CAPACITY];
-    WideCopy(buffer, STARTUP_TEST_CAPACITY, WIDE("%[_transient]%[_pipe]%[noloadmsg]"));
+// %noloadmsg. Only an expansion of exactly "00" counts; a failed one leaves other text. "00" is
+// all that is read, but the host writes the whole expansion of %[noloadmsg], which the user may
+// set to any length, so the buffer is a whole host buffer. Kept out of InitializePlugin's frame,
+// so that its buffer and the version probe's are never on the stack at once.
+[[gnu::noinline]] static bool LoadBannerWanted() {
+    WCHAR buffer[HOST_BUFFER_CAPACITY] = {};
+    WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%[_transient]%[_pipe]%[noloadmsg]"));
     ExpandVariables(buffer, 1);
     return buffer[0] == WIDE('0') && buffer[1] == WIDE('0') && buffer[2] == 0;
 }

@@ -5,21 +5,19 @@
 #include "../host/host.h"
 #include "../platform/widetext.h"
 
-// Units of the prefix's expansion buffer: room for a long batch file path and its line number.
-constexpr size_t MESSAGE_BUFFER_CAPACITY = 8192;
-
 void PrintMessagePrefix() {
-    WCHAR buffer[MESSAGE_BUFFER_CAPACITY];
+    WCHAR buffer[HOST_BUFFER_CAPACITY] = {};
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
 
     // The name goes out before anything is expanded, so it is there whatever the host does.
-    WideCopy(buffer, MESSAGE_BUFFER_CAPACITY, WIDE("%_batch"));
+    WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%_batch"));
     Qprintf(err, WIDE("%s plugin: "), WIDE("Tallix"));
     ExpandVariables(buffer, 1);
     if (buffer[0] == WIDE('0')) return; // no batch file running
 
-    WideCopy(buffer, MESSAGE_BUFFER_CAPACITY, WIDE("%_batchname [%_batchline]  "));
+    WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%_batchname [%_batchline]  "));
     ExpandVariables(buffer, 1);
+    buffer[HOST_BUFFER_CAPACITY - 1] = 0; // a host that filled the buffer left no terminator
     // Passed as an argument, not as the format, so a percent sign in a file name prints as is.
     Qprintf(err, WIDE("%s"), buffer);
 }

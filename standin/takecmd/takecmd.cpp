@@ -1,5 +1,6 @@
 // The stand-in host library: the functions the host offers the plugin, with scripted expansion
 // and evaluation, output captured per stream, and a log of every call.
+#include <algorithm>
 #include <cstdarg>
 
 #include "../../src/host/host.h"
@@ -30,8 +31,12 @@ std::u16string Fold(const std::u16string& text) {
 
 namespace {
 
-const char16_t* U(const WCHAR* text) { return reinterpret_cast<const char16_t*>(text); }
-std::u16string Text(const WCHAR* text) { return text ? std::u16string(U(text)) : u""; }
+const char16_t* U(const WCHAR* text) {
+    return reinterpret_cast<const char16_t*>(text);
+}
+std::u16string Text(const WCHAR* text) {
+    return text ? std::u16string(U(text)) : u"";
+}
 
 void Echo(HANDLE handle, const std::u16string& text) {
     std::string bytes = standin::ToUtf8(text);
@@ -63,21 +68,25 @@ void Log(int kind, const std::u16string& input) {
                        GetStdHandle(STD_ERROR_HANDLE) != s.originalErr});
 }
 
-// The largest buffer the plugin hands to ExpandVariables holds 8,192 units; a longer result
-// fails and leaves the buffer alone rather than writing past it.
-constexpr size_t EXPANSION_CAPACITY = 8192;
-
-// Writes `text` into the caller's buffer in place of what it held, if it fits `capacity` units
-// with its terminator. Returns 0, or 4 when it does not fit.
-int Store(WCHAR* buffer, const std::u16string& text, size_t capacity) {
-    if (text.size() >= capacity) return 4;
+// Writes `text` into the caller's buffer in place of what it held. The caller never says how
+// large its buffer is: the polite host takes it to hold a whole edit line (EDIT_LINE_CAPACITY
+// units) and fails with 4, the buffer untouched, when the text and its terminator do not fit;
+// the whole-answer host writes it all whatever its length. Returns 0 or 4.
+int Store(WCHAR* buffer, const std::u16string& text) {
+    if (State().answerMode == TAKECMD_POLITE && text.size() >= EDIT_LINE_CAPACITY) return 4;
     std::copy(text.begin(), text.end(), reinterpret_cast<char16_t*>(buffer));
     buffer[text.size()] = 0;
     return 0;
 }
 
-}  // namespace
-}  // namespace takecmd
+// The fill host's answer: exactly fillUnits units and no terminator.
+int Fill(WCHAR* buffer) {
+    std::fill_n(reinterpret_cast<char16_t*>(buffer), State().fillUnits, u'f');
+    return 0;
+}
+
+} // namespace
+} // namespace takecmd
 
 using namespace takecmd;
 
@@ -88,10 +97,11 @@ extern "C" int ExpandVariables(WCHAR* buffer, int) {
     Log('E', text);
     HostState& s = State();
     if (s.expandResult) return s.expandResult;
+    if (s.answerMode == TAKECMD_FILL) return Fill(buffer);
     auto mapped = s.expansions.find(text);
-    if (mapped != s.expansions.end()) return Store(buffer, mapped->second, EXPANSION_CAPACITY);
+    if (mapped != s.expansions.end()) return Store(buffer, mapped->second);
     int result = ExpandText(text);
-    return result == 0 ? Store(buffer, text, EXPANSION_CAPACITY) : result;
+    return result == 0 ? Store(buffer, text) : result;
 }
 
 extern "C" int Evaluate(WCHAR* buffer) {
@@ -101,10 +111,11 @@ extern "C" int Evaluate(WCHAR* buffer) {
     Log('V', text);
     HostState& s = State();
     if (s.evaluateResult) return s.evaluateResult;
+    if (s.answerMode == TAKECMD_FILL) return Fill(buffer);
     auto mapped = s.evaluations.find(text);
-    if (mapped != s.evaluations.end()) return Store(buffer, mapped->second, EDIT_LINE_CAPACITY);
+    if (mapped != s.evaluations.end()) return Store(buffer, mapped->second);
     int result = EvaluateText(text);
-    return result == 0 ? Store(buffer, text, EDIT_LINE_CAPACITY) : result;
+    return result == 0 ? Store(buffer, text) : result;
 }
 
 extern "C" int Printf(const WCHAR* format, ...) {
@@ -174,33 +185,54 @@ void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value) {
         State().variables.erase(Fold(Text(name)));
 }
 
-void TakeCmdSetEnvironmentLookup(int on) { State().environmentLookup = on != 0; }
+void TakeCmdSetEnvironmentLookup(int on) {
+    State().environmentLookup = on != 0;
+}
 
-void TakeCmdSetEscapeOption(const WCHAR* value) { State().escapeOption = Text(value); }
+void TakeCmdSetEscapeOption(const WCHAR* value) {
+    State().escapeOption = Text(value);
+}
 
 void TakeCmdSetExpansion(const WCHAR* text, const WCHAR* expansion) {
     State().expansions[Text(text)] = Text(expansion);
 }
 
-void TakeCmdSetExpandResult(int result) { State().expandResult = result; }
+void TakeCmdSetExpandResult(int result) {
+    State().expandResult = result;
+}
 
 void TakeCmdSetEvaluation(const WCHAR* expression, const WCHAR* result) {
     State().evaluations[Text(expression)] = Text(result);
 }
 
-void TakeCmdSetEvaluateResult(int result) { State().evaluateResult = result; }
+void TakeCmdSetEvaluateResult(int result) {
+    State().evaluateResult = result;
+}
 
-void TakeCmdSetEcho(int on) { State().echo = on != 0; }
+void TakeCmdSetEcho(int on) {
+    State().echo = on != 0;
+}
 
-const WCHAR* TakeCmdStdout(void) { return reinterpret_cast<const WCHAR*>(State().out.c_str()); }
-const WCHAR* TakeCmdStderr(void) { return reinterpret_cast<const WCHAR*>(State().err.c_str()); }
+void TakeCmdSetAnswerMode(int mode, int fillUnits) {
+    State().answerMode = mode;
+    State().fillUnits = fillUnits > 0 ? size_t(fillUnits) : 0;
+}
+
+const WCHAR* TakeCmdStdout(void) {
+    return reinterpret_cast<const WCHAR*>(State().out.c_str());
+}
+const WCHAR* TakeCmdStderr(void) {
+    return reinterpret_cast<const WCHAR*>(State().err.c_str());
+}
 
 void TakeCmdClearOutput(void) {
     State().out.clear();
     State().err.clear();
 }
 
-int TakeCmdCallCount(void) { return int(State().calls.size()); }
+int TakeCmdCallCount(void) {
+    return int(State().calls.size());
+}
 
 int TakeCmdCall(int index, int* kind, const WCHAR** input, int* stdoutRedirected,
                 int* stderrRedirected) {
@@ -213,14 +245,22 @@ int TakeCmdCall(int index, int* kind, const WCHAR** input, int* stdoutRedirected
     return 1;
 }
 
-int TakeCmdHonkCount(void) { return State().honks; }
-int TakeCmdClearCount(void) { return int(State().clears.size()); }
+int TakeCmdHonkCount(void) {
+    return State().honks;
+}
+int TakeCmdClearCount(void) {
+    return int(State().clears.size());
+}
 WCHAR* TakeCmdClearPosition(int index) {
     if (index < 0 || size_t(index) >= State().clears.size()) return nullptr;
     return State().clears[size_t(index)];
 }
 
-void TakeCmdSetClearHook(void (*hook)(WCHAR*)) { State().clearHook = hook; }
-void TakeCmdSetHonkHook(void (*hook)(void)) { State().honkHook = hook; }
+void TakeCmdSetClearHook(void (*hook)(WCHAR*)) {
+    State().clearHook = hook;
+}
+void TakeCmdSetHonkHook(void (*hook)(void)) {
+    State().honkHook = hook;
+}
 
-}  // extern "C"
+} // extern "C"

@@ -29,6 +29,16 @@ void TakeCmdSetEvaluateResult(int result);
 // When on, output also goes to the process's real standard output and error.
 void TakeCmdSetEcho(int on);
 
+// How ExpandVariables and Evaluate write their answer into a buffer whose size they are not told:
+//   TAKECMD_POLITE  (the default) an answer that does not fit a whole edit line with its
+//                   terminator fails with 4 and leaves the buffer alone;
+//   TAKECMD_WHOLE   the whole answer and its terminator are written, whatever their length, as
+//                   the least polite host would: a buffer too small for it is written past;
+//   TAKECMD_FILL    every call writes exactly `fillUnits` units ('f') and no terminator, and
+//                   succeeds.
+enum { TAKECMD_POLITE = 0, TAKECMD_WHOLE = 1, TAKECMD_FILL = 2 };
+void TakeCmdSetAnswerMode(int mode, int fillUnits);
+
 // What reached standard output and standard error (output sent to "nul" is not kept).
 const WCHAR* TakeCmdStdout(void);
 const WCHAR* TakeCmdStderr(void);

@@ -17,7 +17,7 @@ struct CallRecord {
 };
 
 struct HostState {
-    std::map<std::u16string, std::u16string> variables;  // folded name -> value
+    std::map<std::u16string, std::u16string> variables; // folded name -> value
     std::u16string escapeOption = u"^";
     std::map<std::u16string, std::u16string> expansions;
     std::map<std::u16string, std::u16string> evaluations;
@@ -25,6 +25,8 @@ struct HostState {
     int expandResult = 0;
     int evaluateResult = 0;
     bool echo = false;
+    int answerMode = 0; // TAKECMD_POLITE, TAKECMD_WHOLE or TAKECMD_FILL
+    size_t fillUnits = 0;
     std::u16string out, err;
     std::vector<CallRecord> calls;
     int honks = 0;
@@ -43,4 +45,4 @@ int ExpandText(std::u16string& text);
 // The stand-in's decimal arithmetic; 0 on success (text replaced by the value).
 int EvaluateText(std::u16string& text);
 
-}  // namespace takecmd
+} // namespace takecmd

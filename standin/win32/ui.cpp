@@ -17,11 +17,16 @@ std::vector<SoundCall> sounds;
 std::vector<MessageBoxCall> boxes;
 int (*boxHook)(const std::u16string&, const std::u16string&) = nullptr;
 void (*soundHook)(uintptr_t) = nullptr;
+bool ansiIsUtf8 = false;
 } // namespace
 
 void UiReset() {
     sounds.clear();
     boxes.clear();
+    ansiIsUtf8 = false;
+}
+void SetAnsiCodePageUtf8(bool on) {
+    ansiIsUtf8 = on;
 }
 const std::vector<SoundCall>& Sounds() {
     return sounds;
@@ -82,11 +87,15 @@ extern "C" int wsprintfW(LPWSTR out, LPCWSTR format, ...) {
 }
 
 // The stand-in's ANSI code page is Latin-1: every byte is the code point of the same number.
-// textBytes -1 converts up to and including the terminator. outUnits 0 asks for the size.
-extern "C" int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int textBytes, LPWSTR out,
-                                   int outUnits) {
+// textBytes -1 converts up to and including the terminator. outUnits 0 asks for the size. With
+// the code page set to UTF-8, any flag but MB_ERR_INVALID_CHARS fails, as on Windows (the texts
+// the plugin widens are ASCII, which both code pages read alike).
+extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int textBytes,
+                                   LPWSTR out, int outUnits) {
     STANDIN_SCOPE;
     if (!text) return 0;
+    constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
+    if (codePage == CP_ACP && ansiIsUtf8 && (flags & ~MB_ERR_INVALID_CHARS) != 0) return 0;
     size_t n = 0;
     if (textBytes < 0)
         while (text[n++]) {

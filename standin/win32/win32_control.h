@@ -81,6 +81,9 @@ void SetMessageBoxHook(int (*hook)(const std::u16string& text, const std::u16str
 void SetSoundHook(void (*hook)(uintptr_t sound));
 // The window GetForegroundWindow reports.
 HWND ForegroundWindow();
+// On: the ANSI code page is UTF-8, and MultiByteToWideChar refuses MB_PRECOMPOSED as Windows
+// does on such a system. Off (the default, and after UiReset): a Latin-1 code page.
+void SetAnsiCodePageUtf8(bool on);
 
 // Everything above back to its start.
 void ResetAll();

@@ -236,6 +236,16 @@ TEST_F(CommandTest, UsageAndVersion) {
     EXPECT_EQ(0, PrintVersionReport());
 }
 
+#if !defined(_WIN32)
+// A system whose ANSI code page is UTF-8 refuses the precomposed flag: the versions still print.
+TEST_F(CommandTest, VersionReportOnUtf8CodePage) {
+    standin::SetAnsiCodePageUtf8(true);
+    EXPECT_EQ(0, PrintVersionReport());
+    standin::SetAnsiCodePageUtf8(false);
+    EXPECT_EQ(kVersionReport, HostStdout());
+}
+#endif
+
 TEST_F(CommandTest, UsageTextIsExact) {
     const Text expected =
         WIDE("Display or change options for the Tallix plugin.\n\nTALLIX /B:n /D /L /Q /R /S "

@@ -164,15 +164,15 @@ TEST_F(Expand, OnlyTheExpansionIsSilenced) {
 }
 
 TEST_F(Expand, ReferenceBufferLimit) {
-    // "%" and a name: 8,191 units fit the buffer with its terminator, 8,192 do not.
-    for (size_t length : {size_t(REFERENCE_CAPACITY - 1), size_t(REFERENCE_CAPACITY)}) {
+    // "%" and a name: 8,191 units are handed to the host, 8,192 are refused.
+    for (size_t length : {MAX_REFERENCE_LENGTH, MAX_REFERENCE_LENGTH + 1}) {
         support::ResetPluginState();
         PluginSettings.ErrorBeep = 1;
         Text reference = WIDE("%") + Repeat('n', length - 1);
         TakeCmdSetExpansion(reference.c_str(), WIDE("short"));
         EditLine edit(WIDE("x ") + reference, length + 2, DEFAULT_HOTKEY);
         ExpandExpression(&edit.event);
-        bool fits = length < REFERENCE_CAPACITY;
+        bool fits = length <= MAX_REFERENCE_LENGTH;
         EXPECT_EQ(Utf8(fits ? Text(WIDE("x short")) : WIDE("x ") + reference), edit.Utf8Line());
         EXPECT_EQ(fits ? 7 : long(length + 2), edit.Caret());
         EXPECT_EQ(fits ? 0 : 1, TakeCmdHonkCount()) << length;
@@ -182,9 +182,9 @@ TEST_F(Expand, ReferenceBufferLimit) {
 }
 
 TEST_F(Expand, LineCapacityLimit) {
-    // The longest expansion the host can give (8,191 units) of "%v" at the start of a line
-    // padded to make exactly 65,535 units, then one unit more.
-    const Text expansion = Repeat('e', REFERENCE_CAPACITY - 1);
+    // An expansion of 40,000 units, far longer than any reference, of "%v" at the start of a
+    // line padded to make exactly 65,535 units, then one unit more.
+    const Text expansion = Repeat('e', 40000);
     const size_t fill = EDIT_LINE_CAPACITY - 1 - expansion.size();
     for (size_t padding : {fill, fill + 1}) {
         support::ResetPluginState();
