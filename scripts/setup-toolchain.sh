@@ -9,6 +9,7 @@ command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64
 command -v x86_64-w64-mingw32-windres >/dev/null 2>&1 || need+=(binutils-mingw-w64-x86-64)
 command -v wine >/dev/null 2>&1 || need+=(wine wine64)
 command -v tmux >/dev/null 2>&1 || need+=(tmux)
+command -v zip >/dev/null 2>&1 || need+=(zip)
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 [ -e /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)

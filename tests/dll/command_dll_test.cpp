@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/host_capture.h"
+#include "tests/support/registry_sandbox.h"
 
 using support::HostStderr;
 using support::HostStdout;
@@ -117,6 +118,11 @@ TEST_F(CommandDll, SaveWritesTheRootAsked) {
     EXPECT_EQ(2u, values[2]);
     ASSERT_TRUE(ReadSettings(HKEY_CURRENT_USER, values));
     EXPECT_EQ(0x1005Du, values[0]);
+    // Both roots are the test process's scratch keys, never the user's own settings.
+    ASSERT_TRUE(ReadSettings(support::ScratchKey(HKEY_CURRENT_USER), values));
+    EXPECT_EQ(0x1005Du, values[0]);
+    ASSERT_TRUE(ReadSettings(support::ScratchKey(HKEY_LOCAL_MACHINE), values));
+    EXPECT_EQ(0x1002Du, values[0]);
 }
 
 TEST_F(CommandDll, RestoreReadsHkcuThenHklm) {

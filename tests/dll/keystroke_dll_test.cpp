@@ -204,4 +204,40 @@ TEST_F(KeystrokeDll, FullLengthLines) {
     }
 }
 
+// A host that writes every answer whole, however long: the expansion or the value is spliced
+// when the line has room, refused with the beep when it has not, and nothing above the plugin's
+// frames is written (a canary in the frame that calls the export).
+TEST_F(KeystrokeDll, WholeAnswersOfAnyLength) {
+    KeyExport keyExport = KeyFunction();
+    ASSERT_NE(nullptr, keyExport);
+    // The host's honk as the error beep, so that a beep can be counted.
+    wchar_t beepOption[] = L"/Q /B:1";
+    ASSERT_EQ(0, Export<int (*)(WCHAR*)>("tallix")(beepOption));
+    for (size_t n : {8191, 8192, 10000, 40000, 65535}) {
+        for (int32_t code : {ALT_X, ALT_EQUALS}) {
+            TakeCmdReset();
+            TakeCmdSetAnswerMode(TAKECMD_WHOLE, 0);
+            const Text answer(n, L'7');
+            TakeCmdSetExpansion(L"%v", answer.c_str());
+            TakeCmdSetEvaluation(L"1+1", answer.c_str());
+            const Text before = code == ALT_X ? L"x %v" : L"1+1";
+            HostLine line(before, before.size(), code);
+            bool canaryIntact = false;
+            ASSERT_TRUE(RunOnHostThread([&] {
+                volatile unsigned char canary[256 << 10];
+                std::memset(const_cast<unsigned char*>(canary), 0xA5, sizeof canary);
+                keyExport(&line.event);
+                canaryIntact = true;
+                for (unsigned char byte : canary) canaryIntact = canaryIntact && byte == 0xA5;
+            }));
+            TakeCmdSetAnswerMode(TAKECMD_POLITE, 0);
+            EXPECT_TRUE(canaryIntact) << n << " " << code;
+            const Text expected = code == ALT_X ? L"x " + answer : answer;
+            bool fits = expected.size() <= EDIT_LINE_CAPACITY - 1;
+            EXPECT_TRUE(line.Line() == (fits ? expected : before)) << n << " " << code;
+            EXPECT_EQ(fits ? 0 : 1, TakeCmdHonkCount()) << n << " " << code;
+        }
+    }
+}
+
 } // namespace
