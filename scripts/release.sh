@@ -29,8 +29,9 @@ objcopy=x86_64-w64-mingw32-objcopy
 split() {
   local dll=$1 dir=$2
   mkdir -p "$dir"
-  "$objcopy" --only-keep-debug "$dll" "$dir/Tallix.dll.debug"
-  (cd "$dir" && "$objcopy" --strip-debug --add-gnu-debuglink=Tallix.dll.debug "$dll" Tallix.dll)
+  # objcopy stamps the PE header with the time, unless told a fixed one: 0, as the link left it.
+  SOURCE_DATE_EPOCH=0 "$objcopy" --only-keep-debug "$dll" "$dir/Tallix.dll.debug"
+  (cd "$dir" && SOURCE_DATE_EPOCH=0 "$objcopy" --strip-debug --add-gnu-debuglink=Tallix.dll.debug "$dll" Tallix.dll)
 }
 
 # pack DIR: DIR/$name.zip from DIR/Tallix.dll and the documents, with fixed times and order.
