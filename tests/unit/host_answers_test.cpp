@@ -54,6 +54,7 @@ class HostAnswers : public support::PluginTest {
 TEST_F(HostAnswers, ExpandSplicesWhatFitsAndRefusesTheRest) {
     for (int mode : {TAKECMD_WHOLE, TAKECMD_FILL}) {
         std::vector<size_t> lengths(std::begin(kAnswerLengths), std::end(kAnswerLengths));
+        lengths.push_back(65533); // the longest that fits beside "x "
         if (mode == TAKECMD_FILL) lengths.push_back(WHOLE_BUFFER);
         for (size_t n : lengths) {
             support::ResetPluginState();
