@@ -41,7 +41,7 @@ class ScriptMode : public ::testing::Test {
         std::string path = folder_ + "/script.txt";
         std::ofstream(path) << script;
         std::string command = std::string(TALLIX_HOST) + " " + options +
-                              (withPlugin ? "" : " --plugin /nonexistent/libTallix.so") + " <" +
+                              (withPlugin ? "" : " --plugin /nonexistent/libTallix.so") + " --script " +
                               path + " 2>&1";
         HostRun run;
         FILE* pipe = popen(command.c_str(), "r");
