@@ -157,8 +157,8 @@ void StartPlugin(Session& session, const std::string& path) {
     TakeCmdClearOutput();
 }
 
-// The hotkeys the plugin offers (its /L listing) that no terminal in its default setting sends
-// to this host, named once so that choosing one does not fail in silence.
+// The hotkeys the plugin offers (its /L listing) that no terminal sends to this host, named once
+// so that choosing one does not fail in silence.
 void NameUndeliveredKeys(Session& session) {
     if (!session.plugin.tallix) return;
     WCHAR tail[] = u"/L";
@@ -183,8 +183,7 @@ void NameUndeliveredKeys(Session& session) {
     }
     if (count)
         Say("tallix-host: " + std::to_string(count) +
-            " keys of tallix /L never reach the plugin here, as a terminal does not send them "
-            "(or sends them only with its full key reports on): " +
+            " keys of tallix /L never reach the plugin here, as no terminal sends them: " +
             missing + "\n");
 }
 

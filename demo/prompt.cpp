@@ -29,9 +29,10 @@ namespace {
 const char PROMPT[] = "host> ";
 // Lines of history kept, in memory and in the file.
 constexpr int HISTORY_LINES = 1000;
-// Bytes the terminal turns into signals while the editor runs: Ctrl-C interrupts, Ctrl-Z stops.
-// Keys whose sequence holds one never arrive as keys.
-constexpr char INTERRUPT_BYTE = 0x03, SUSPEND_BYTE = 0x1A;
+// The byte the terminal turns into a stop signal while the editor runs (Ctrl-Z, job control).
+// Keys whose sequence holds it never arrive as keys. Ctrl-C arrives as a key: as a signal it
+// would also reach the processes that started the host (make, a shell script) and end them.
+constexpr char SUSPEND_BYTE = 0x1A;
 
 struct Editor {
     std::map<std::string, rl_command_func_t*> ordinary; // each bound sequence's meaning before
@@ -104,8 +105,14 @@ int OnKey(int count, int last) {
     return result;
 }
 
-// Ctrl-C when it arrives as a key (in a scenario): the line is dropped.
+// Ctrl-C: the line stays on the screen with "^C" after it, and editing starts afresh below.
 int CancelLine(int, int) {
+    if (!TheSession().script) {
+        rl_point = rl_end;
+        rl_redisplay();
+        std::fputs("^C\n", rl_outstream);
+        rl_on_new_line();
+    }
     rl_replace_line("", 1);
     return 0;
 }
@@ -144,16 +151,12 @@ void OnContinue(int) {
     continued = 1;
 }
 
-// After readline has dealt with a signal: Ctrl-C ends the line below it and starts a new one,
+// After readline has dealt with a signal: an interrupt sent to the host does what Ctrl-C does,
 // and a host continued after a stop draws its line again.
 int OnSignalEvent() {
     if (interrupted) {
         interrupted = 0;
-        rl_point = rl_end;
-        rl_redisplay();
-        std::fputs("^C\n", rl_outstream);
-        rl_replace_line("", 1);
-        rl_on_new_line();
+        CancelLine(1, 0);
         rl_redisplay();
     }
     if (continued) {
@@ -163,13 +166,14 @@ int OnSignalEvent() {
     return 0;
 }
 
-// readline's terminal mode, with flow control and the quit character off so that Ctrl-Q and
-// Ctrl-\ arrive as keys.
+// readline's terminal mode, with flow control and the interrupt and quit characters off so that
+// Ctrl-Q, Ctrl-C and Ctrl-\ arrive as keys. readline puts back the modes it found.
 void PrepareTerminal(int meta) {
     rl_prep_terminal(meta);
     termios modes{};
     if (tcgetattr(STDIN_FILENO, &modes) != 0) return;
     modes.c_iflag &= ~tcflag_t(IXON);
+    modes.c_cc[VINTR] = _POSIX_VDISABLE;
     modes.c_cc[VQUIT] = _POSIX_VDISABLE;
     tcsetattr(STDIN_FILENO, TCSADRAIN, &modes);
 }
@@ -231,9 +235,7 @@ bool DeliversKey(const Key& key) {
         std::set<std::tuple<int, char32_t, int>> keys;
         for (const KeySequence& sequence : TerminalKeySequences()) {
             const std::string& bytes = sequence.bytes;
-            if (sequence.reportedKeysOnly || bytes.find(INTERRUPT_BYTE) != std::string::npos ||
-                bytes.find(SUSPEND_BYTE) != std::string::npos)
-                continue;
+            if (bytes.find(SUSPEND_BYTE) != std::string::npos) continue;
             Key decoded;
             DecodeKey(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), true,
                       &decoded);
