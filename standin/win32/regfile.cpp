@@ -144,6 +144,7 @@ void ParseLine(const std::string& trimmed, const RegFileLine& current, RegFileLi
     }
     line->problem = ParseData(trimmed.substr(at + 1), line);
     if (!line->problem.empty()) {
+        line->type = 0;
         line->data.clear();
         return;
     }
