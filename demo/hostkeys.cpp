@@ -64,9 +64,10 @@ struct CharacterName {
     char ch;
 };
 const CharacterName CHARACTER_NAMES[] = {
-    {"Grave", '`'},      {"Backquote", '`'}, {"Minus", '-'}, {"Plus", '='},        {"Equals", '='},
-    {"Backslash", '\\'}, {"Semicolon", ';'}, {"Semi", ';'},  {"Apostrophe", '\''}, {"Apos", '\''},
-    {"Comma", ','},      {"Period", '.'},    {"Dot", '.'},   {"Slash", '/'},
+    {"Grave", '`'},       {"Backquote", '`'},  {"Minus", '-'},     {"Plus", '='},
+    {"Equals", '='},      {"Backslash", '\\'}, {"Semicolon", ';'}, {"Semi", ';'},
+    {"Apostrophe", '\''}, {"Apos", '\''},      {"Comma", ','},     {"Period", '.'},
+    {"Dot", '.'},         {"Slash", '/'},      {"Divide", '/'},    {"Decimal", '.'},
 };
 
 // Alt and Ctrl codes of the punctuation keys on hosts before 24; 0 = none. Ctrl-Alt carries the

@@ -117,6 +117,20 @@ int CancelLine(int, int) {
     return 0;
 }
 
+// Meanings of the cursor keys that every prompt has, for a terminal whose inputrc gives them none.
+struct DefaultMeaning {
+    const char* bytes;
+    rl_command_func_t* function;
+};
+const DefaultMeaning DEFAULT_MEANINGS[] = {
+    {"\x1b[1;5D", rl_backward_word}, {"\x1b[1;5C", rl_forward_word},
+    {"\x1b[1;3D", rl_backward_word}, {"\x1b[1;3C", rl_forward_word},
+    {"\x1b[H", rl_beg_of_line},      {"\x1b[F", rl_end_of_line},
+    {"\x1bOH", rl_beg_of_line},      {"\x1bOF", rl_end_of_line},
+    {"\x1b[1~", rl_beg_of_line},     {"\x1b[4~", rl_end_of_line},
+    {"\x1b[3~", rl_delete},
+};
+
 void Bind(const std::string& bytes) {
     if (editor.ordinary.count(bytes)) return;
     int type = ISFUNC;
@@ -136,6 +150,8 @@ void BindKeys() {
     // key) drops the line, Ins toggles overwriting (a system inputrc may make it quote the next
     // key), and Alt with a digit or "-" is a key of its own, not the start of a numeric argument.
     editor.ordinary["\x03"] = CancelLine;
+    for (const DefaultMeaning& meaning : DEFAULT_MEANINGS)
+        if (!editor.ordinary[meaning.bytes]) editor.ordinary[meaning.bytes] = meaning.function;
     editor.ordinary["\x1b[2~"] = rl_overwrite_mode;
     for (const char* digit = "-0123456789"; *digit; ++digit)
         editor.ordinary[std::string("\x1b") + *digit] = nullptr;
