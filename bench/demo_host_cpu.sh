@@ -57,14 +57,15 @@ t new-session -d -s bench -x 200 -y 50 \
 wait_row_end "host>"
 pid=$(t display -p -t bench '#{pane_pid}')
 
-# A line of exactly 65,535 units: "echo ", letters, " %HOME".
-printf 'echo %s %%HOME' "$(printf '%*s' 65524 '' | tr ' ' p)" >"$work/line"
+# A line of exactly 65,535 units, the most the host's edit line holds: "echo ", letters, and a
+# reference whose expansion is shorter, so that the expanded line fits too.
+printf 'echo %s %%@len[xy]' "$(printf '%*s' 65520 '' | tr ' ' p)" >"$work/line"
 paste_text "$work/line"
-wait_row_end "p %HOME"
+wait_row_end "p %@len[xy]"
 echo "host CPU per keystroke on a line of 65,535 units ($count keystrokes of each kind):"
-measure "character typed at the end, then Backspace (per key)" x BSpace
+measure "Backspace at the end, then the character again (per key)" BSpace ']'
 measure "Left, then Right (offered to the plugin; per key)" Left Right
-measure "Alt-X on %HOME at the end, then undo (per key)" M-x C-_
+measure "Alt-X on %@len[xy] at the end, then undo (per key)" M-x C-_
 t send-keys -t bench C-c
 settle
 

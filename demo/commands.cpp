@@ -115,6 +115,13 @@ int RunVer(Session& session) {
 } // namespace
 
 void RunCommand(Session& session, const std::u16string& entered) {
+    if (entered.size() >= EDIT_LINE_CAPACITY) {
+        Say("tallix-host: the line is longer than " + std::to_string(EDIT_LINE_CAPACITY - 1) +
+            " characters\n");
+        TakeCmdSetVariable(u"?", u"2");
+        session.lastResult = 2;
+        return;
+    }
     std::vector<WCHAR> buffer = Buffer(Trim(entered), EDIT_LINE_CAPACITY);
     if (!buffer[0]) return;
     int failed = ExpandVariables(buffer.data(), 1);
