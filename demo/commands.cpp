@@ -70,7 +70,7 @@ int RunSet(const std::u16string& tail) {
         return 0;
     }
     if (equals == std::u16string::npos) {
-        std::vector<WCHAR> buffer = Buffer(u"%[" + tail + u"]", 8192);
+        std::vector<WCHAR> buffer = Buffer(u"%[" + tail + u"]", EDIT_LINE_CAPACITY);
         ExpandVariables(buffer.data(), 1);
         Say(Utf8(tail) + "=" + Utf8(std::u16string(buffer.data())) + "\n");
         return 0;
