@@ -131,6 +131,14 @@ y=$(t display -p -t demo '#{cursor_y}')
 above=$(t capture-pane -p -t demo | sed -n "${y}p" | sed 's/ *$//')
 [ "$above" = "host> echo %HOME^C" ] || fail "after Ctrl-C the line above reads \"$above\""
 
+# Wide characters take two columns, a combining accent none: the caret follows them.
+type_on "host>" 'echo 🚀✅ééx'
+press Left Left
+for _ in $(seq 50); do [ "$(cursor_x)" = 16 ] && break; sleep 0.1; done
+[ "$(cursor_x)" = 16 ] || fail "caret at $(cursor_x) after wide characters, expected 16"
+press C-c
+wait_row "host>"
+
 # Alt-= replaces the word by its value.
 type_on "host>" '3*4'
 press M-=
