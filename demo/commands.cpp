@@ -52,12 +52,12 @@ std::vector<WCHAR> Buffer(const std::u16string& text, size_t units) {
 }
 
 void Missing(const char* name) {
-    Say(std::string("tallix-host: the plugin has no export \"") + name + "\"\r\n");
+    Say(std::string("tallix-host: the plugin has no export \"") + name + "\"\n");
 }
 
 int RunTallix(Session& session, const std::u16string& tail) {
     if (!session.plugin.tallix) return Missing("tallix"), -1;
-    std::vector<WCHAR> buffer = Buffer(tail, LINE_UNITS);
+    std::vector<WCHAR> buffer = Buffer(tail, EDIT_LINE_CAPACITY);
     int result = session.plugin.tallix(buffer.data());
     TakeCmdClearOutput();
     return result;
@@ -66,18 +66,18 @@ int RunTallix(Session& session, const std::u16string& tail) {
 int RunSet(const std::u16string& tail) {
     size_t equals = tail.find(u'=');
     if (tail.empty()) {
-        Say("Usage: set name=value (an empty value removes the variable)\r\n");
+        Say("Usage: set name=value (an empty value removes the variable)\n");
         return 0;
     }
     if (equals == std::u16string::npos) {
-        std::vector<WCHAR> buffer = Buffer(u"%[" + tail + u"]", 8192);
+        std::vector<WCHAR> buffer = Buffer(u"%[" + tail + u"]", EDIT_LINE_CAPACITY);
         ExpandVariables(buffer.data(), 1);
-        Say(Utf8(tail) + "=" + Utf8(std::u16string(buffer.data())) + "\r\n");
+        Say(Utf8(tail) + "=" + Utf8(std::u16string(buffer.data())) + "\n");
         return 0;
     }
     std::u16string name = Trim(tail.substr(0, equals)), value = tail.substr(equals + 1);
     if (name.empty()) {
-        Say("set: a variable needs a name\r\n");
+        Say("set: a variable needs a name\n");
         return 1;
     }
     TakeCmdSetVariable(name.c_str(), value.empty() ? nullptr : value.c_str());
@@ -86,7 +86,7 @@ int RunSet(const std::u16string& tail) {
 
 int RunHelp(Session& session, const std::u16string& name) {
     if (name.empty()) {
-        Say("Commands: tallix [options], set name=value, echo text, help [tallix], ver, exit\r\n");
+        Say("Commands: tallix [options], set name=value, echo text, help [tallix], ver, exit\n");
         WCHAR out[USAGE_UNITS] = {0};
         std::vector<WCHAR> tallix = Buffer(u"tallix", 16);
         if (session.plugin.usage && session.plugin.usage(tallix.data(), out) == 1)
@@ -96,32 +96,40 @@ int RunHelp(Session& session, const std::u16string& name) {
     if (!session.plugin.help) return Missing("Help"), 1;
     std::vector<WCHAR> buffer = Buffer(name, 256);
     if (session.plugin.help(buffer.data()) == 1) return 0;
-    Say("No help for \"" + Utf8(name) + "\"\r\n");
+    Say("No help for \"" + Utf8(name) + "\"\n");
     return 1;
 }
 
 int RunVer(Session& session) {
     Say("tallix-host, a stand-in command processor, host version " +
-        std::to_string(session.hostVersion) + "\r\n");
+        std::to_string(session.hostVersion) + "\n");
     PluginInfo* info = session.plugin.getPluginInfo ? session.plugin.getPluginInfo() : nullptr;
-    if (!info) return Say("No plugin information\r\n"), 0;
+    if (!info) return Say("No plugin information\n"), 0;
     auto text = [](const WCHAR* t) { return t ? Utf8(t) : std::string(); };
     Say("Plugin " + text(info->name) + " " + std::to_string(info->major) + "." +
         std::to_string(info->minor) + "." + std::to_string(info->build) + " (" +
-        text(info->functions) + "): " + text(info->description) + "\r\n");
+        text(info->functions) + "): " + text(info->description) + "\n");
     return 0;
 }
 
 } // namespace
 
 void RunCommand(Session& session, const std::u16string& entered) {
-    std::vector<WCHAR> buffer = Buffer(Trim(entered), LINE_UNITS);
+    if (entered.size() >= EDIT_LINE_CAPACITY) {
+        Say("tallix-host: the line is longer than " + std::to_string(EDIT_LINE_CAPACITY - 1) +
+            " characters\n");
+        TakeCmdSetVariable(u"?", u"2");
+        session.lastResult = 2;
+        return;
+    }
+    std::vector<WCHAR> buffer = Buffer(Trim(entered), EDIT_LINE_CAPACITY);
     if (!buffer[0]) return;
     int failed = ExpandVariables(buffer.data(), 1);
     TakeCmdClearOutput();
     if (failed) {
-        Say("tallix-host: cannot expand the line (error " + std::to_string(failed) + ")\r\n");
+        Say("tallix-host: cannot expand the line (error " + std::to_string(failed) + ")\n");
         TakeCmdSetVariable(u"?", u"2");
+        session.lastResult = 2;
         return;
     }
     std::u16string line = Trim(buffer.data());
@@ -136,7 +144,7 @@ void RunCommand(Session& session, const std::u16string& entered) {
     } else if (command == u"set") {
         result = RunSet(tail);
     } else if (command == u"echo") {
-        Say(Utf8(tail) + "\r\n");
+        Say(Utf8(tail) + "\n");
     } else if (command == u"help") {
         result = RunHelp(session, tail);
     } else if (command == u"ver") {
@@ -145,11 +153,12 @@ void RunCommand(Session& session, const std::u16string& entered) {
         session.exitRequested = true;
         session.exitCode = std::atoi(Utf8(tail).c_str());
     } else {
-        Say("Unknown command \"" + Utf8(line.substr(0, space)) + "\"\r\n");
+        Say("Unknown command \"" + Utf8(line.substr(0, space)) + "\"\n");
         result = 1;
     }
     std::u16string code = standin::FromUtf8(std::to_string(result));
     TakeCmdSetVariable(u"?", code.c_str());
+    session.lastResult = result;
 }
 
 } // namespace demo

@@ -1,48 +1,58 @@
-// The prompt line (single row, scrolled sideways when the line is wider than the terminal, as
-// linenoise does), the script-mode traces, the bell and the message box.
+// Host output, the scenario traces, the bell and the message box.
 #include "display.h"
 
+#include <readline/readline.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 #include "../standin/wideformat.h"
 #include "../standin/win32/win32_control.h"
-#include "terminal.h"
 
 namespace demo {
 namespace {
 
-const char PROMPT[] = "host> ";
-constexpr size_t PROMPT_COLUMNS = sizeof PROMPT - 1;
+// Columns when the terminal does not say.
+constexpr int DEFAULT_COLUMNS = 80;
 
-std::string ColumnRight(size_t columns) {
-    return columns ? "\x1b[" + std::to_string(columns) + "C" : "";
+int TerminalColumns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return DEFAULT_COLUMNS;
 }
 
-size_t ColumnsBetween(const EditLine& line, size_t from, size_t to) {
-    return LineColumns(line, to) - LineColumns(line, from);
+char32_t CodePoint(const std::u16string& text, size_t& i) {
+    char32_t ch = text[i];
+    if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size())
+        ch = 0x10000 + ((ch - 0xD800) << 10) + (text[++i] - 0xDC00);
+    return ch;
 }
 
-// The index of the character after the one at `at` (a surrogate pair is one character).
-size_t Next(const EditLine& line, size_t at) {
-    bool pair = at + 1 < line.length && line.text[at + 1] >= 0xDC00 && line.text[at + 1] < 0xE000;
-    return at + (pair ? 2 : 1);
+size_t Columns(char32_t ch) {
+    int width = wcwidth(wchar_t(ch));
+    return width < 0 ? 1 : size_t(width);
 }
 
-// Columns the line may use: the row less the prompt and one column for the caret at the end.
-size_t Room() {
-    int columns = TerminalColumns();
-    return columns > int(PROMPT_COLUMNS) + 2 ? size_t(columns) - PROMPT_COLUMNS - 1 : 1;
+size_t Width(const std::u16string& text) {
+    size_t n = 0;
+    for (size_t i = 0; i < text.size(); ++i) n += Columns(CodePoint(text, i));
+    return n;
 }
 
-// Code points of a text, tabs to the next multiple of eight.
+// The text in rows of at most `width` columns; tabs to the next multiple of eight.
 std::vector<std::u16string> BoxLines(const std::u16string& text, size_t width) {
     std::vector<std::u16string> lines(1);
     size_t column = 0;
-    for (char16_t ch : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t start = i;
+        char32_t ch = CodePoint(text, i);
         if (ch == u'\r') continue;
-        if (ch == u'\n' || column >= width) {
+        if (ch == u'\n' || column + Columns(ch) > width) {
             lines.emplace_back();
             column = 0;
             if (ch == u'\n') continue;
@@ -52,22 +62,11 @@ std::vector<std::u16string> BoxLines(const std::u16string& text, size_t width) {
             while (++column % 8 && column < width);
             continue;
         }
-        lines.back() += ch;
-        column += !(ch >= 0xDC00 && ch < 0xE000);
+        lines.back() += text.substr(start, i - start + 1);
+        column += Columns(ch);
     }
     while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
     return lines;
-}
-
-size_t Width(const std::u16string& text) {
-    size_t n = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t ch = text[i];
-        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size())
-            ch = 0x10000 + ((ch - 0xD800) << 10) + (text[++i] - 0xDC00);
-        n += CharacterColumns(ch);
-    }
-    return n;
 }
 
 std::string Repeat(const char* piece, size_t count) {
@@ -76,32 +75,37 @@ std::string Repeat(const char* piece, size_t count) {
     return out;
 }
 
+std::string Box(const std::u16string& text, const std::u16string& caption) {
+    int columns = TerminalColumns();
+    size_t limit = columns > 24 ? size_t(columns) - 4 : 20;
+    std::vector<std::u16string> lines = BoxLines(text, limit);
+    size_t width = Width(caption) + 4;
+    for (const auto& line : lines) width = std::max(width, Width(line));
+    width = std::min(width, limit);
+    std::string box = "\n┌─ " + standin::ToUtf8(caption) + " " +
+                      Repeat("─", width + 2 - std::min(width + 2, Width(caption) + 3)) + "┐\n";
+    for (const auto& line : lines)
+        box += "│ " + standin::ToUtf8(line) + std::string(width - Width(line), ' ') + " │\n";
+    const char ok[] = "[ OK ]";
+    size_t left = (width + 2 - 6) / 2;
+    box += "│" + std::string(left, ' ') + ok + std::string(width + 2 - 6 - left, ' ') + "│\n";
+    return box + "└" + Repeat("─", width + 2) + "┘\n";
+}
+
+// Waits for one key in the editor's terminal mode, and drops the rest of its sequence.
+void WaitForKey() {
+    rl_prep_terminal(0);
+    unsigned char bytes[64];
+    while (read(STDIN_FILENO, bytes, sizeof bytes) < 0 && errno == EINTR) {
+    }
+    rl_deprep_terminal();
+}
+
 } // namespace
 
 void Say(const std::string& text) {
-    TerminalWrite(text);
-}
-
-void ShowLine(const Session& session) {
-    if (session.script) return;
-    const EditLine& line = session.line;
-    size_t room = Room();
-    size_t start = 0, end;
-    while (start < line.cursor && ColumnsBetween(line, start, line.cursor) > room)
-        start = Next(line, start);
-    for (end = start; end < line.length && ColumnsBetween(line, start, Next(line, end)) <= room;)
-        end = Next(line, end);
-    TerminalWrite("\r" + std::string(PROMPT) + LineUtf8(line, start, end) + "\x1b[0K\r" +
-                  ColumnRight(PROMPT_COLUMNS + ColumnsBetween(line, start, line.cursor)));
-}
-
-void ShowLineFrom(const Session& session, size_t from) {
-    if (session.script) return;
-    const EditLine& line = session.line;
-    if (from > line.length || LineColumns(line, line.length) > Room()) return ShowLine(session);
-    TerminalWrite("\r" + ColumnRight(PROMPT_COLUMNS + LineColumns(line, from)) +
-                  LineUtf8(line, from, line.length) + "\x1b[0K\r" +
-                  ColumnRight(PROMPT_COLUMNS + LineColumns(line, line.cursor)));
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }
 
 void TraceKey(const Key& key, int32_t code, const std::string& name, bool consumed) {
@@ -111,40 +115,32 @@ void TraceKey(const Key& key, int32_t code, const std::string& name, bool consum
                   (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0,
                   (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0,
                   (GetAsyncKeyState(VK_MENU) & 0x8000) != 0, consumed ? "plugin" : "host");
-    TerminalWrite(text);
+    Say(text);
 }
 
-void TraceLine(const Session& session) {
-    TerminalWrite("line \"" + LineUtf8(session.line, 0, session.line.length) + "\" cursor " +
-                  std::to_string(session.line.cursor) + "\n");
+void TraceLine(const std::string& line, size_t caret) {
+    Say("line \"" + line + "\" cursor " + std::to_string(caret) + "\n");
 }
 
 void RingBell() {
-    TerminalWrite(TheSession().script ? "bell\n" : "\a");
+    if (TheSession().script)
+        Say("bell\n");
+    else
+        rl_ding();
 }
 
 int ShowMessageBox(const std::u16string& text, const std::u16string& caption) {
-    int columns = TerminalColumns();
-    size_t limit = columns > 24 ? size_t(columns) - 4 : 20;
-    std::vector<std::u16string> lines = BoxLines(text, limit);
-    size_t width = Width(caption) + 4;
-    for (const auto& line : lines) width = std::max(width, Width(line));
-    if (width > limit) width = limit;
-    std::string box = "\r\n┌─ " + standin::ToUtf8(caption) + " " +
-                      Repeat("─", width + 2 - std::min(width + 2, Width(caption) + 3)) + "┐\r\n";
-    for (const auto& line : lines)
-        box += "│ " + standin::ToUtf8(line) + std::string(width - Width(line), ' ') + " │\r\n";
-    const char ok[] = "[ OK ]";
-    size_t left = (width + 2 - 6) / 2;
-    box += "│" + std::string(left, ' ') + ok + std::string(width + 2 - 6 - left, ' ') + "│\r\n";
-    box += "└" + Repeat("─", width + 2) + "┘\r\n";
-    TerminalWrite(box);
-    if (!TheSession().script && TerminalRawOn()) {
-        unsigned char bytes[64];
-        TerminalRead(bytes, sizeof bytes, -1);
-        while (TerminalRead(bytes, sizeof bytes, 30) > 0) {
-        }
-        TerminalRawOff();
+    bool editing = RL_ISSTATE(RL_STATE_READCMD) != 0;
+    if (editing) {
+        rl_clear_visible_line();
+        rl_deprep_terminal();
+    }
+    Say(Box(text, caption));
+    if (!TheSession().script && isatty(STDIN_FILENO)) WaitForKey();
+    if (editing) {
+        rl_prep_terminal(0);
+        rl_on_new_line();
+        rl_forced_update_display();
     }
     return 1;
 }

@@ -58,6 +58,30 @@ const Alias ALIASES[] = {
     {"BkSp", KEY_BACKSPACE}, {"Return", KEY_ENTER},  {"Escape", KEY_ESC},
 };
 
+// Names of character keys, as the key tables of both host generations spell them.
+struct CharacterName {
+    const char* name;
+    char ch;
+};
+const CharacterName CHARACTER_NAMES[] = {
+    {"Grave", '`'},       {"Backquote", '`'},  {"Minus", '-'},     {"Plus", '='},
+    {"Equals", '='},      {"Backslash", '\\'}, {"Semicolon", ';'}, {"Semi", ';'},
+    {"Apostrophe", '\''}, {"Apos", '\''},      {"Comma", ','},     {"Period", '.'},
+    {"Dot", '.'},         {"Slash", '/'},      {"Divide", '/'},    {"Decimal", '.'},
+};
+
+// Alt and Ctrl codes of the punctuation keys on hosts before 24; 0 = none. Ctrl-Alt carries the
+// Alt code, as do Ctrl-Shift with the grave accent.
+struct PunctuationKey {
+    char ch;
+    int32_t ctrl, alt;
+};
+const PunctuationKey PUNCTUATION_KEYS[] = {
+    {'`', 0, 0x10029},     {'-', 0, 0x10082}, {'[', 0, 0x1001A},  {']', 0, 0x1001B},
+    {'\\', 0x1C, 0x1002B}, {';', 0, 0x10027}, {'\'', 0, 0x10028}, {',', 0, 0x10033},
+    {'.', 0, 0x10034},     {'/', 0, 0x10035},
+};
+
 // The scan codes of the letters, by keyboard row.
 struct ScanRow {
     const char* letters;
@@ -104,6 +128,9 @@ int32_t CharacterCode(char32_t ch, Column column) {
         return (alt ? 0x100E2 : 0xE2) + index;
     }
     if (ch == '=') return column == ALT ? 0x10083 : alt ? 0x108BB : 0x8BB;
+    for (const PunctuationKey& key : PUNCTUATION_KEYS)
+        if (char32_t(key.ch) == ch)
+            return alt || (ch == '`' && column == CTRL_SHIFT) ? key.alt : key.ctrl;
     return 0;
 }
 
@@ -162,6 +189,8 @@ Key KeyFromName(const std::string& name) {
     for (const Alias& alias : ALIASES)
         if (EqualFolded(base, alias.name)) key.id = alias.id;
     if (EqualFolded(base, "Space")) base = " ";
+    for (const CharacterName& character : CHARACTER_NAMES)
+        if (EqualFolded(base, character.name)) base = std::string(1, character.ch);
     if (key.id == KEY_NONE && base.size() == 1 && base[0] > 0x20 && base[0] < 0x7F) {
         key.id = KEY_CHAR;
         key.ch = char32_t((key.mods & MOD_SHIFT) ? std::toupper(base[0]) : std::tolower(base[0]));

@@ -151,6 +151,8 @@ size_t DecodeKey(const unsigned char* bytes, size_t size, bool final, Key* key) 
         if (bytes[1] == '[' || bytes[1] == 'O') return DecodeSequence(bytes, size, final, key);
         size_t used = DecodeKey(bytes + 1, size - 1, final, key);
         if (used == 0) return 0;
+        // ESC ESC is what Ctrl-Alt-[ sends (Alt-Esc would too, but it has no host code).
+        if (key->id == KEY_ESC && key->mods == 0) *key = CharacterKey('[', MOD_CTRL);
         if (key->id != KEY_NONE) key->mods |= MOD_ALT;
         return used + 1;
     }

@@ -5,6 +5,7 @@
 //   0x7F                         Backspace
 //   ESC c                        Alt with c (a character, a control character or Backspace)
 //   ESC ESC-sequence             Alt with that key
+//   ESC ESC                      Ctrl-Alt-[ (also what Alt-Esc sends, which has no host code)
 //   CSI A B C D H F              Up Down Right Left Home End (also SS3 A-D H F)
 //   CSI 1;m A ... CSI 1;m F      the same with modifiers
 //   SS3 P Q R S, CSI 1;m P-S     F1-F4 (with modifiers)

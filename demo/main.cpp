@@ -1,45 +1,56 @@
 // tallix-host: a small stand-in command line that loads the Tallix plugin as a host does, so the
-// plugin can be tried in a Linux terminal. Reads keys from the terminal, or a scenario (see
-// script.h) when standard input is no terminal.
+// plugin can be tried in a Linux terminal.
 //
-//   tallix-host [--host-version N] [--plugin PATH]
+//   tallix-host [--host-version N] [--plugin PATH] [--script FILE]
+//
+// At a terminal it is a prompt (prompt.h). With standard input not a terminal it reads one
+// command line per input line, as a shell reads a script. --script plays a scenario with key
+// markup instead (script.h; "-" reads it from standard input).
 //
 // Settings the plugin saves persist in a registry file: $TALLIX_REGISTRY, or else
-// tallix/registry.reg under $XDG_CONFIG_HOME or ~/.config.
+// tallix/registry.reg under $XDG_CONFIG_HOME or ~/.config. The prompt's history is kept beside
+// it, in "history".
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 
 #include "../standin/takecmd/takecmd_control.h"
 #include "../standin/wideformat.h"
 #include "../standin/win32/win32_control.h"
 #include "display.h"
-#include "keydecoder.h"
-#include "script.h"
+#include "prompt.h"
 #include "session.h"
-#include "terminal.h"
 
 namespace demo {
 namespace {
 
-// Bytes of terminal input held while a sequence is incomplete; sequences are far shorter.
-constexpr size_t INPUT_BYTES = 256;
-// How long a lone ESC waits for the rest of a sequence.
-constexpr int ESCAPE_WAIT_MS = 50;
+// The host versions this host can play: the major versions of the real command processor that
+// load plugins of this kind, from the oldest to a few beyond the newest.
+constexpr int OLDEST_HOST_VERSION = 7, NEWEST_HOST_VERSION = 40;
 
-const char USAGE[] = "usage: tallix-host [--host-version N] [--plugin PATH]\n";
+const char USAGE[] =
+    "usage: tallix-host [--host-version N] [--plugin PATH] [--script FILE]\n"
+    "  --host-version N  the host's major version, 7 to 40 (default 24); before 24 keys go to\n"
+    "                    the plugin by code and the classic key table is in force\n"
+    "  --plugin PATH     the plugin library (default: libTallix.so beside the host's folder)\n"
+    "  --script FILE     play a scenario with key markup (\"-\": standard input)\n"
+    "Without a terminal on standard input, each input line is a command line.\n";
 
 struct Options {
     int hostVersion = NAMED_KEYS_VERSION;
     std::string plugin;
+    std::string script;
 };
 
 std::string Folder(const std::string& path) {
     size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The plugin beside the build's libraries: one folder above this program.
@@ -66,14 +77,30 @@ void MakeFolders(const std::string& path) {
         mkdir(path.substr(0, slash).c_str(), 0700);
 }
 
+bool ParseVersion(const char* text, int* version) {
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || value < OLDEST_HOST_VERSION || value > NEWEST_HOST_VERSION)
+        return false;
+    *version = int(value);
+    return true;
+}
+
 bool ParseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--host-version") && i + 1 < argc) {
-            char* end = nullptr;
-            options->hostVersion = int(std::strtol(argv[++i], &end, 10));
-            if (*end || end == argv[i]) return false;
-        } else if (!std::strcmp(argv[i], "--plugin") && i + 1 < argc) {
+        bool more = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--host-version") && more) {
+            if (!ParseVersion(argv[++i], &options->hostVersion)) {
+                std::cerr << "tallix-host: --host-version takes a major version from "
+                          << OLDEST_HOST_VERSION << " to " << NEWEST_HOST_VERSION << ", not \""
+                          << argv[i] << "\"\n";
+                return false;
+            }
+        } else if (!std::strcmp(argv[i], "--plugin") && more) {
             options->plugin = argv[++i];
+        } else if (!std::strcmp(argv[i], "--script") && more) {
+            options->script = argv[++i];
         } else {
             return false;
         }
@@ -81,40 +108,40 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     return true;
 }
 
+// The host speaks UTF-8 whatever the environment says: without a UTF-8 locale the editor would
+// take every byte for a character.
+void UseUtf8() {
+    std::setlocale(LC_ALL, "");
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
 void SetVariable(const char16_t* name, const std::string& value) {
     std::u16string wide = standin::FromUtf8(value);
     TakeCmdSetVariable(name, wide.c_str());
-}
-
-void OnClear(WCHAR* position) {
-    Session& session = TheSession();
-    uintptr_t start = reinterpret_cast<uintptr_t>(session.line.text);
-    uintptr_t at = reinterpret_cast<uintptr_t>(position);
-    if (at < start || at >= start + LINE_UNITS * sizeof(WCHAR)) return;
-    size_t index = (at - start) / sizeof(WCHAR);
-    if (!session.clearAnnounced || index < session.clearFrom) session.clearFrom = index;
-    session.clearAnnounced = true;
 }
 
 void OnSound(uintptr_t) {
     RingBell();
 }
 
+void OnRegistryProblem(const std::string& message) {
+    std::cerr << "tallix-host: " << message << std::flush;
+}
+
 // The stand-in host and Win32 as this host sets them up: the registry file, the host
-// variables, output shown, and the hooks that draw and ring.
-void SetUpHost(const Options& options, bool script) {
+// variables, output shown, and the hooks that ring and draw.
+void SetUpHost(const Options& options, bool interactive) {
     std::string registry = RegistryPath();
     MakeFolders(registry);
-    standin::RegistryLoadFile(registry);
+    standin::RegistrySetProblemHook(OnRegistryProblem);
     standin::RegistryBindFile(registry);
     TakeCmdReset();
     TakeCmdSetEcho(1);
     TakeCmdSetEnvironmentLookup(1);
     SetVariable(u"_4ver", std::to_string(options.hostVersion));
-    SetVariable(u"_pipe", script ? "1" : "0");
+    SetVariable(u"_pipe", interactive ? "0" : "1");
     SetVariable(u"?", "0");
     TakeCmdSetHonkHook(RingBell);
-    TakeCmdSetClearHook(OnClear);
     standin::SetSoundHook(OnSound);
     standin::SetMessageBoxHook(ShowMessageBox);
 }
@@ -130,65 +157,43 @@ void StartPlugin(Session& session, const std::string& path) {
     TakeCmdClearOutput();
 }
 
-// Decodes `bytes` whole into keys; a cut sequence at the end is dropped.
-void TypeBytes(Session& session, const std::string& bytes) {
-    auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (size_t at = 0; at < bytes.size() && !session.exitRequested;) {
-        Key key;
-        at += DecodeKey(data + at, bytes.size() - at, true, &key);
-        HandleKey(session, key);
+// The hotkeys the plugin offers (its /L listing) that no terminal sends to this host, named once
+// so that choosing one does not fail in silence.
+void NameUndeliveredKeys(Session& session) {
+    if (!session.plugin.tallix) return;
+    WCHAR tail[] = u"/L";
+    TakeCmdSetEcho(0);
+    session.plugin.tallix(tail);
+    std::string listing = standin::ToUtf8(reinterpret_cast<const char16_t*>(TakeCmdStdout()));
+    TakeCmdClearOutput();
+    TakeCmdSetEcho(1);
+    const std::string separator = " \xc2\xb7 "; // " · "
+    std::string missing;
+    size_t count = 0;
+    for (size_t start = 0; start < listing.size();) {
+        size_t end = std::min(listing.find(separator, start), listing.find('\n', start));
+        std::string name = listing.substr(start, end - start);
+        while (!name.empty() && (name.back() == '\r' || name.back() == ' ')) name.pop_back();
+        Key key = KeyFromName(name);
+        if (!name.empty() && (key.id == KEY_NONE || !DeliversKey(key)))
+            missing += (count++ ? ", " : "") + name;
+        if (end == std::string::npos) break;
+        start =
+            end + (listing.compare(end, separator.size(), separator) == 0 ? separator.size() : 1);
     }
+    if (count)
+        Say("tallix-host: " + std::to_string(count) +
+            " keys of tallix /L never reach the plugin here, as no terminal sends them: " +
+            missing + "\n");
 }
 
-void RunScript(Session& session) {
+int RunCommands(Session& session) {
     std::string text;
     while (!session.exitRequested && std::getline(std::cin, text)) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
-        if (text.empty() || text[0] == '#') continue;
-        for (const ScriptItem& item : ParseScriptLine(text)) {
-            if (session.exitRequested) break;
-            if (item.named)
-                HandleKey(session, item.key);
-            else
-                TypeBytes(session, item.bytes);
-        }
-        EndOfTyping(session);
+        RunCommand(session, standin::FromUtf8(text));
     }
-}
-
-void RunTerminal(Session& session) {
-    if (!TerminalRawOn()) return Say("tallix-host: cannot switch the terminal to raw mode\n");
-    Say("Alt-X expands the variable or function at the caret, Alt-= does the math on the word "
-        "(the defaults); tallix /? for help; exit or Ctrl-D to leave.\r\n");
-    ShowLine(session);
-    unsigned char pending[INPUT_BYTES];
-    size_t held = 0;
-    while (!session.exitRequested) {
-        int got = TerminalRead(pending + held, int(INPUT_BYTES - held), -1);
-        if (got < 0) break;
-        held += size_t(got);
-        while (held > 0 && !session.exitRequested) {
-            Key key;
-            size_t used = DecodeKey(pending, held, false, &key);
-            if (used == 0) {
-                int more =
-                    held < INPUT_BYTES
-                        ? TerminalRead(pending + held, int(INPUT_BYTES - held), ESCAPE_WAIT_MS)
-                        : 0;
-                if (more > 0) {
-                    held += size_t(more);
-                    continue;
-                }
-                used = DecodeKey(pending, held, true, &key);
-                if (used == 0) used = held;
-            }
-            std::memmove(pending, pending + used, held - used);
-            held -= used;
-            HandleKey(session, key);
-        }
-    }
-    TerminalRawOff();
-    Say("\n");
+    return session.exitRequested ? session.exitCode : session.lastResult;
 }
 
 } // namespace
@@ -201,16 +206,33 @@ int main(int argc, char** argv) {
         std::cerr << USAGE;
         return 2;
     }
+    UseUtf8();
     Session& session = TheSession();
-    session.script = !TerminalIsInteractive();
+    bool interactive = options.script.empty() && isatty(STDIN_FILENO);
+    session.script = !options.script.empty();
     session.hostVersion = options.hostVersion;
-    SetUpHost(options, session.script);
+    SetUpHost(options, interactive);
     StartPlugin(session, options.plugin.empty() ? DefaultPluginPath() : options.plugin);
-    if (session.script)
-        RunScript(session);
-    else
-        RunTerminal(session);
+    int result = 0;
+    if (session.script) {
+        std::ifstream file;
+        if (options.script != "-") file.open(options.script);
+        if (options.script != "-" && !file) {
+            std::cerr << "tallix-host: cannot read the scenario " << options.script << "\n";
+            return 2;
+        }
+        RunScenario(session, options.script == "-" ? std::cin : file);
+        result = session.exitCode;
+    } else if (interactive) {
+        NameUndeliveredKeys(session);
+        Say("Alt-X expands the variable or function at the caret, Alt-= does the math on the word "
+            "(the defaults); tallix /? for help; exit or Ctrl-D to leave.\n");
+        RunPrompt(session, Folder(RegistryPath()) + "/history");
+        result = session.exitCode;
+    } else {
+        result = RunCommands(session);
+    }
     if (session.plugin.shutdownPlugin) session.plugin.shutdownPlugin();
     UnloadPlugin(session.plugin);
-    return session.exitCode;
+    return result;
 }

@@ -1,14 +1,14 @@
-// A keystroke's way through the host: the stand-in keyboard takes the key's modifiers, the
-// plugin's `key` sees it first (by code, or on newer hosts by name), and a key it does not
-// consume is edited by the host.
+// A keystroke's way to the plugin: the line goes into the host's edit-line buffer as UTF-16, the
+// stand-in keyboard takes the key's modifiers, and the plugin's `key` sees the key by code or, on
+// newer hosts, by name. What it did to the line comes back as the editor's UTF-8.
 #include "session.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "../standin/wideformat.h"
 #include "../standin/win32/win32_control.h"
 #include "display.h"
-#include "terminal.h"
 
 namespace demo {
 namespace {
@@ -22,99 +22,19 @@ void SetKeyboard(int mods) {
     standin::SetKeyDown(VK_MENU, (mods & MOD_ALT) != 0);
 }
 
-// A character typed without Ctrl or Alt: script mode traces a run of them as one.
-bool IsTyping(const Key& key) {
-    return key.id == KEY_CHAR && !(key.mods & (MOD_CTRL | MOD_ALT));
+bool LowSurrogate(WCHAR unit) {
+    return unit >= 0xDC00 && unit < 0xE000;
 }
 
-// The caret the plugin left, as an index; the old one when the pointer is outside the line.
-size_t CaretIndex(const Session& session, const WCHAR* cursor) {
-    uintptr_t start = reinterpret_cast<uintptr_t>(session.line.text);
+// The caret the plugin left, as an index into the line of `length` units; the old one when the
+// pointer is outside the line, and never between the two halves of a surrogate pair.
+size_t CaretIndex(const Session& session, const WCHAR* cursor, size_t length, size_t old) {
+    uintptr_t start = reinterpret_cast<uintptr_t>(session.line);
     uintptr_t at = reinterpret_cast<uintptr_t>(cursor);
-    if (at < start || at >= start + LINE_UNITS * sizeof(WCHAR)) return session.line.cursor;
-    return (at - start) / sizeof(WCHAR);
-}
-
-// Hands the key to the plugin. Returns whether the plugin consumed it.
-bool OfferToPlugin(Session& session, const Key& key) {
-    int32_t code = HostKeyCode(key);
-    std::string name;
-    if (session.hostVersion >= NAMED_KEYS_VERSION && PassedByName(key)) {
-        name = HostKeyName(key);
-        code = 0;
-    }
-    WCHAR nameUnits[KEY_NAME_UNITS] = {0};
-    std::u16string wide = standin::FromUtf8(name);
-    wide.resize(std::min(wide.size(), KEY_NAME_UNITS - 1));
-    std::copy(wide.begin(), wide.end(), nameUnits);
-
-    KeyEvent event = {};
-    event.keyCode = code;
-    event.line = session.line.text;
-    event.cursor = session.line.text + session.line.cursor;
-    event.keyName = name.empty() ? nullptr : nameUnits;
-    session.clearAnnounced = false;
-    SetKeyboard(key.mods);
-    if (session.plugin.key) session.plugin.key(&event);
-    bool consumed =
-        session.plugin.key && (code ? event.keyCode == 0 : name.size() && !nameUnits[0]);
-    if (session.script && !IsTyping(key)) TraceKey(key, code, name, consumed);
-    SetKeyboard(0);
-
-    LineSync(session.line, CaretIndex(session, event.cursor));
-    if (event.redraw) ShowLineFrom(session, session.clearAnnounced ? session.clearFrom : 0);
-    return consumed;
-}
-
-void Submit(Session& session) {
-    std::u16string text(session.line.text, session.line.text + session.line.length);
-    LineClear(session.line);
-    if (!session.script) {
-        Say("\r\n");
-        TerminalRawOff();
-    }
-    RunCommand(session, text);
-    if (!session.script && !session.exitRequested) {
-        TerminalRawOn();
-        ShowLine(session);
-    }
-}
-
-// The host's own editing keys; others do nothing.
-void EditKey(Session& session, const Key& key) {
-    EditLine& line = session.line;
-    bool ctrl = key.mods & MOD_CTRL, alt = key.mods & MOD_ALT;
-    if (key.id == KEY_CHAR && !ctrl && !alt) {
-        if (!LineInsert(line, key.ch)) RingBell();
-    } else if (key.id == KEY_CHAR && ctrl && !alt && (key.ch == 'c' || key.ch == 'C')) {
-        if (!session.script) Say("^C\r\n");
-        LineClear(line);
-    } else if (key.id == KEY_CHAR && ctrl && !alt && (key.ch == 'd' || key.ch == 'D')) {
-        if (line.length == 0) {
-            session.exitRequested = true;
-            return;
-        }
-        LineDelete(line);
-    } else if (ctrl || alt) {
-        return;
-    } else if (key.id == KEY_ENTER) {
-        return Submit(session);
-    } else if (key.id == KEY_BACKSPACE) {
-        LineBackspace(line);
-    } else if (key.id == KEY_DEL) {
-        LineDelete(line);
-    } else if (key.id == KEY_LEFT) {
-        LineMoveLeft(line);
-    } else if (key.id == KEY_RIGHT) {
-        LineMoveRight(line);
-    } else if (key.id == KEY_HOME) {
-        LineMoveHome(line);
-    } else if (key.id == KEY_END) {
-        LineMoveEnd(line);
-    } else {
-        return;
-    }
-    ShowLine(session);
+    size_t index = at < start || at > start + length * sizeof(WCHAR) ? std::min(old, length)
+                                                                     : (at - start) / sizeof(WCHAR);
+    if (index > 0 && index < length && LowSurrogate(session.line[index])) --index;
+    return index;
 }
 
 } // namespace
@@ -124,17 +44,46 @@ Session& TheSession() {
     return session;
 }
 
-void HandleKey(Session& session, const Key& key) {
-    if (key.id == KEY_NONE) return;
-    if (!IsTyping(key)) EndOfTyping(session);
-    if (!OfferToPlugin(session, key)) EditKey(session, key);
-    session.typed = IsTyping(key);
-    if (session.script && !session.typed) TraceLine(session);
-}
+KeyOutcome OfferKey(Session& session, const Key& key, const std::string& line, size_t caret) {
+    KeyOutcome outcome;
+    std::u16string wide = standin::FromUtf8(line);
+    if (wide.size() >= EDIT_LINE_CAPACITY) return outcome;
+    size_t caretUnits = standin::FromUtf8(line.substr(0, std::min(caret, line.size()))).size();
+    std::copy(wide.begin(), wide.end(), session.line);
+    session.line[wide.size()] = 0;
 
-void EndOfTyping(Session& session) {
-    if (session.script && session.typed) TraceLine(session);
-    session.typed = false;
+    int32_t code = HostKeyCode(key);
+    std::string name;
+    if (session.hostVersion >= NAMED_KEYS_VERSION && PassedByName(key)) {
+        name = HostKeyName(key);
+        code = 0;
+    }
+    WCHAR nameUnits[KEY_NAME_UNITS] = {0};
+    std::u16string wideName = standin::FromUtf8(name);
+    wideName.resize(std::min(wideName.size(), KEY_NAME_UNITS - 1));
+    std::copy(wideName.begin(), wideName.end(), nameUnits);
+
+    KeyEvent event = {};
+    event.keyCode = code;
+    event.line = session.line;
+    event.cursor = session.line + caretUnits;
+    event.keyName = name.empty() ? nullptr : nameUnits;
+    SetKeyboard(key.mods);
+    if (session.plugin.key) session.plugin.key(&event);
+    outcome.consumed =
+        session.plugin.key && (code ? event.keyCode == 0 : name.size() && !nameUnits[0]);
+    if (session.script) TraceKey(key, code, name, outcome.consumed);
+    SetKeyboard(0);
+    if (!event.redraw) return outcome;
+
+    session.line[EDIT_LINE_CAPACITY - 1] = 0;
+    size_t length = std::char_traits<char16_t>::length(session.line);
+    size_t index = CaretIndex(session, event.cursor, length, caretUnits);
+    std::u16string after(session.line, session.line + length);
+    outcome.changed = true;
+    outcome.line = standin::ToUtf8(after);
+    outcome.caret = standin::ToUtf8(after.substr(0, index)).size();
+    return outcome;
 }
 
 } // namespace demo

@@ -1,11 +1,11 @@
-// One run of the demo host: the loaded plugin, the edit line it shares with the plugin, and
-// what happens to a keystroke and to an entered command.
+// One run of the demo host: the loaded plugin, the edit line it shares with the plugin, and what
+// happens to a keystroke offered to the plugin and to an entered command.
 #pragma once
 
 #include <string>
 
+#include "../src/host/host.h"
 #include "hostkeys.h"
-#include "lineedit.h"
 #include "plugin.h"
 
 namespace demo {
@@ -16,23 +16,29 @@ constexpr int NAMED_KEYS_VERSION = 24;
 struct Session {
     Plugin plugin;
     int hostVersion = NAMED_KEYS_VERSION;
-    bool script = false; // reading a scenario, not a terminal
+    bool script = false; // playing a scenario with key markup, not a terminal
     bool exitRequested = false;
     int exitCode = 0;
-    EditLine line;
-    size_t clearFrom = 0; // the first unit the plugin announced it would rewrite
-    bool clearAnnounced = false;
-    bool typed = false; // script mode: characters typed since the last trace
+    int lastResult = 0;                   // of the last command, as %? holds it
+    WCHAR line[EDIT_LINE_CAPACITY] = {0}; // the edit line as the plugin sees it
 };
 
 // The session the host's hooks work on.
 Session& TheSession();
 
-// One keystroke: first to the plugin's `key`, then, if the plugin leaves it, to the host's
-// own editing (Enter runs the line).
-void HandleKey(Session& session, const Key& key);
-// Script mode: traces the line after a run of typed characters.
-void EndOfTyping(Session& session);
+// What became of a key offered to the plugin. The line and caret are those of the editor: UTF-8,
+// the caret a byte offset.
+struct KeyOutcome {
+    bool consumed = false; // the plugin took the key; it has no other meaning now
+    bool changed = false;  // the plugin rewrote the line: `line` and `caret` hold the new one
+    std::string line;
+    size_t caret = 0;
+};
+
+// Hands one key to the plugin's `key` with the edit line `line` and the caret at byte `caret`, the
+// keyboard showing the key's modifiers, by code or, on newer hosts, by name. A line longer than
+// the host's edit line is not offered.
+KeyOutcome OfferKey(Session& session, const Key& key, const std::string& line, size_t caret);
 // Runs one entered command line (the commands of commands.cpp).
 void RunCommand(Session& session, const std::u16string& line);
 

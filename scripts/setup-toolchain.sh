@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need beyond the machine's defaults: the mingw-w64 cross
-# compiler, wine (to run the Windows build) and tmux (for the terminal tests of the demo host).
+# compiler, wine (to run the Windows build), GNU readline (the demo host's line editor) and tmux
+# (for the terminal tests of the demo host).
 # As root it installs what is missing; otherwise it prints the exact command to run.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ command -v zip >/dev/null 2>&1 || need+=(zip)
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 [ -e /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -e /usr/include/readline/readline.h ] || need+=(libreadline-dev)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

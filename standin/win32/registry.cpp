@@ -1,13 +1,26 @@
 // The registry of the Linux stand-in: keys and values in memory, names compared without case
 // like Windows does, failure injection for every call the plugin makes, and a .reg-style text
-// file form for the demo host.
+// file form for the demo host. With a file bound, the file is the registry: every call reads it
+// as it is at that moment, and every change is written to it at once (a temporary file renamed
+// over it, so a failed write leaves the old file whole); what cannot be read or written comes
+// back as the error of the call that needed it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "../scope.h"
 #include "../wideformat.h"
+#include "regfile.h"
 #include "win32_control.h"
 
 struct StandinRegistryKey {
@@ -43,7 +56,15 @@ struct State {
     std::vector<std::string> log;
     int openKeys = 0;
     std::string boundFile;
+    RegFile file;                   // the bound file as last read
+    std::set<std::string> reported; // malformed lines already told, as "number:text"
+    void (*problemHook)(const std::string&) = nullptr;
 } g;
+
+// Win32 errors of the file system work; the seam declares only those the plugin names.
+constexpr LSTATUS ERROR_PATH_NOT_FOUND_ = 3;
+constexpr LSTATUS ERROR_WRITE_FAULT_ = 29;
+constexpr LSTATUS ERROR_DISK_FULL_ = 112;
 
 const char* RootText(HKEY root) {
     if (root == HKEY_CURRENT_USER) return "HKCU";
@@ -75,6 +96,136 @@ Key* Find(HKEY key) {
     if (!key) return nullptr;
     auto it = g.keys.find(Id(key->root, key->path));
     return it == g.keys.end() ? nullptr : &it->second;
+}
+
+const char* RootName(HKEY root) {
+    if (root == HKEY_CURRENT_USER) return REG_ROOT_USER;
+    if (root == HKEY_LOCAL_MACHINE) return REG_ROOT_MACHINE;
+    return nullptr;
+}
+
+LSTATUS FromErrno(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL_;
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND_;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_WRITE_FAULT_;
+}
+
+// The whole file; a file that does not exist (yet) reads as empty.
+LSTATUS ReadText(const std::string& path, std::string* text) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? ERROR_SUCCESS : FromErrno(errno);
+    if (!S_ISREG(info.st_mode)) return ERROR_ACCESS_DENIED;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno);
+    char buffer[16384];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        text->append(buffer, size_t(n));
+    }
+    int error = n < 0 ? errno : 0;
+    close(fd);
+    return error ? FromErrno(error) : ERROR_SUCCESS;
+}
+
+// Replaces `path` by a file holding `text`: written beside it, flushed, then renamed over it, so
+// the old file stays whole when anything fails. A file without write permission is refused even
+// for root, as Windows refuses a read-only file; a symbolic link keeps pointing at the new file.
+LSTATUS WriteAtomically(const std::string& path, const std::string& text) {
+    char resolved[PATH_MAX];
+    std::string target = realpath(path.c_str(), resolved) ? resolved : path;
+    struct stat info;
+    mode_t mode = 0600;
+    if (stat(target.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) || !(info.st_mode & 0222)) return ERROR_ACCESS_DENIED;
+        mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return FromErrno(errno);
+    }
+    std::string temporary = target + ".tmp" + std::to_string(getpid());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return FromErrno(errno);
+    int error = fchmod(fd, mode) != 0 ? errno : 0;
+    for (size_t done = 0; done < text.size() && !error;) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n >= 0)
+            done += size_t(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (!error && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (!error) return ERROR_SUCCESS;
+    unlink(temporary.c_str());
+    return FromErrno(error);
+}
+
+// Tells each malformed line once per run, with its line number.
+void ReportProblems() {
+    for (const RegProblem& problem : RegFileProblems(g.file)) {
+        std::string id = std::to_string(problem.line) + ":" + problem.text;
+        if (!g.reported.insert(id).second) continue;
+        std::string message = g.boundFile + ", line " + std::to_string(problem.line) + ": " +
+                              problem.problem + "; skipped: " + problem.text + "\n";
+        if (g.problemHook)
+            g.problemHook(message);
+        else
+            std::cerr << message;
+    }
+}
+
+// The keys and values of a parsed file in place of those in memory.
+void TakeEntries(const RegFile& file) {
+    g.keys.clear();
+    for (const RegFileLine& line : file.lines) {
+        if (line.kind != RegLineKind::Key) continue;
+        HKEY root = line.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        Key& key = g.keys[Id(root, line.path)];
+        if (key.path.empty()) key.path = line.path;
+    }
+    for (const RegEntry& entry : RegFileEntries(file)) {
+        HKEY root = entry.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        RegistryPut(root, entry.path, entry.name, entry.type, entry.data);
+    }
+}
+
+// With a file bound: the registry as the file holds it now.
+LSTATUS Refresh() {
+    if (g.boundFile.empty()) return ERROR_SUCCESS;
+    std::string text;
+    LSTATUS status = ReadText(g.boundFile, &text);
+    if (status != ERROR_SUCCESS) return status;
+    g.file = ParseRegFile(text);
+    ReportProblems();
+    TakeEntries(g.file);
+    return ERROR_SUCCESS;
+}
+
+// With a file bound: the file with one change made, written back. Memory follows the file.
+LSTATUS Persist(const RegFile& changed) {
+    if (g.boundFile.empty()) return ERROR_SUCCESS;
+    LSTATUS status = WriteAtomically(g.boundFile, WriteRegFile(changed));
+    if (status != ERROR_SUCCESS) return status;
+    g.file = changed;
+    TakeEntries(g.file);
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -129,80 +280,33 @@ int RegistryOpenKeyCount() {
 }
 
 bool RegistrySaveFile(const std::string& path) {
-    std::ofstream out(path, std::ios::trunc);
-    if (!out) return false;
-    out << "Windows Registry Editor Version 5.00\n";
+    RegFile file;
     for (auto& [id, key] : g.keys) {
-        const char* root = reinterpret_cast<HKEY>(id.first) == HKEY_CURRENT_USER
-                               ? "HKEY_CURRENT_USER"
-                               : "HKEY_LOCAL_MACHINE";
-        out << "\n[" << root << "\\" << ToUtf8(key.path) << "]\n";
-        for (auto& [folded, value] : key.values) {
-            out << "\"" << ToUtf8(key.names[folded]) << "\"=";
-            if (value.type == REG_DWORD && value.data.size() == 4) {
-                uint32_t v = 0;
-                for (int i = 3; i >= 0; --i) v = (v << 8) | value.data[i];
-                char hex[16];
-                std::snprintf(hex, sizeof hex, "dword:%08x", v);
-                out << hex << "\n";
-            } else {
-                out << "hex(" << std::hex << value.type << std::dec << "):";
-                for (size_t i = 0; i < value.data.size(); ++i) {
-                    char hex[4];
-                    std::snprintf(hex, sizeof hex, "%02x", value.data[i]);
-                    out << (i ? "," : "") << hex;
-                }
-                out << "\n";
-            }
-        }
+        const char* root = RootName(reinterpret_cast<HKEY>(id.first));
+        if (!root) continue;
+        RegFileAddKey(file, root, key.path);
+        for (auto& [folded, value] : key.values)
+            RegFileSetValue(file, {root, key.path, key.names[folded], value.type, value.data});
     }
-    return bool(out);
+    return WriteAtomically(path, WriteRegFile(file)) == ERROR_SUCCESS;
 }
 
 bool RegistryLoadFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return false;
-    g.keys.clear();
-    std::string line;
-    HKEY root = nullptr;
-    std::u16string keyPath;
-    auto widen = [](const std::string& s) { return std::u16string(s.begin(), s.end()); };
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-            std::string name = line.substr(1, line.size() - 2);
-            size_t slash = name.find('\\');
-            std::string rootName = name.substr(0, slash);
-            root = rootName == "HKEY_CURRENT_USER"    ? HKEY_CURRENT_USER
-                   : rootName == "HKEY_LOCAL_MACHINE" ? HKEY_LOCAL_MACHINE
-                                                      : nullptr;
-            keyPath = slash == std::string::npos ? u"" : widen(name.substr(slash + 1));
-            if (root) g.keys[Id(root, keyPath)].path = keyPath;
-            continue;
-        }
-        size_t eq = line.find("\"=");
-        if (!root || line.empty() || line[0] != '"' || eq == std::string::npos) continue;
-        std::u16string name = widen(line.substr(1, eq - 1));
-        std::string data = line.substr(eq + 2);
-        if (data.rfind("dword:", 0) == 0) {
-            RegistryPutDword(root, keyPath, name,
-                             uint32_t(std::stoul(data.substr(6), nullptr, 16)));
-        } else if (data.rfind("hex(", 0) == 0) {
-            size_t close = data.find("):");
-            if (close == std::string::npos) continue;
-            DWORD type = DWORD(std::stoul(data.substr(4, close - 4), nullptr, 16));
-            std::vector<uint8_t> bytes;
-            std::stringstream hex(data.substr(close + 2));
-            for (std::string byte; std::getline(hex, byte, ',');)
-                if (!byte.empty()) bytes.push_back(uint8_t(std::stoul(byte, nullptr, 16)));
-            RegistryPut(root, keyPath, name, type, bytes);
-        }
-    }
+    std::string text;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || ReadText(path, &text) != ERROR_SUCCESS) return false;
+    TakeEntries(ParseRegFile(text));
     return true;
 }
 
 void RegistryBindFile(const std::string& path) {
     g.boundFile = path;
+    g.reported.clear();
+    g.file = RegFile();
+}
+
+void RegistrySetProblemHook(void (*hook)(const std::string& message)) {
+    g.problemHook = hook;
 }
 
 } // namespace standin
@@ -214,6 +318,7 @@ extern "C" LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD, REGSAM, PHKEY
     g.log.push_back(std::string("open ") + RootText(root) + "\\" + ToUtf8(Text(subKey)));
     if (!result) return ERROR_ACCESS_DENIED;
     if (ShouldFail(RegOp::Open, u"")) return ERROR_ACCESS_DENIED;
+    if (LSTATUS status = Refresh()) return status;
     if (!g.keys.count(Id(root, Text(subKey)))) return ERROR_FILE_NOT_FOUND;
     *result = new StandinRegistryKey{root, Text(subKey)};
     ++g.openKeys;
@@ -226,9 +331,16 @@ extern "C" LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWO
     g.log.push_back(std::string("create ") + RootText(root) + "\\" + ToUtf8(Text(subKey)));
     if (!result) return ERROR_ACCESS_DENIED;
     if (ShouldFail(RegOp::Create, u"")) return ERROR_ACCESS_DENIED;
+    if (LSTATUS status = Refresh()) return status;
+    bool created = !g.keys.count(Id(root, Text(subKey)));
+    if (!g.boundFile.empty() && RootName(root) &&
+        !RegFileHasKey(g.file, RootName(root), Text(subKey))) {
+        RegFile changed = g.file;
+        RegFileAddKey(changed, RootName(root), Text(subKey));
+        if (LSTATUS status = Persist(changed)) return status;
+    }
     Key& key = g.keys[Id(root, Text(subKey))];
-    bool created = key.path.empty();
-    if (created) key.path = Text(subKey);
+    if (key.path.empty()) key.path = Text(subKey);
     if (disposition) *disposition = created ? 1 : 2;
     *result = new StandinRegistryKey{root, Text(subKey)};
     ++g.openKeys;
@@ -240,6 +352,7 @@ extern "C" LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD typ
     STANDIN_SCOPE;
     g.log.push_back("query " + ToUtf8(Text(name)));
     if (ShouldFail(RegOp::Query, Text(name))) return ERROR_ACCESS_DENIED;
+    if (LSTATUS status = Refresh()) return status;
     Key* k = Find(key);
     if (!k) return ERROR_FILE_NOT_FOUND;
     auto v = k->values.find(Fold(Text(name)));
@@ -260,11 +373,17 @@ extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, con
     STANDIN_SCOPE;
     g.log.push_back("set " + ToUtf8(Text(name)));
     if (ShouldFail(RegOp::Set, Text(name))) return ERROR_ACCESS_DENIED;
-    Key* k = Find(key);
-    if (!k) return ERROR_ACCESS_DENIED;
+    if (!key) return ERROR_ACCESS_DENIED;
+    if (LSTATUS status = Refresh()) return status;
     std::vector<uint8_t> bytes(data, data + (data ? size : 0));
+    if (!g.boundFile.empty() && RootName(key->root)) {
+        // A key deleted from the file since it was opened comes back with the value.
+        RegFile changed = g.file;
+        RegFileSetValue(changed, {RootName(key->root), key->path, Text(name), type, bytes});
+        return Persist(changed);
+    }
+    if (!Find(key)) return ERROR_ACCESS_DENIED;
     RegistryPut(key->root, key->path, Text(name), type, bytes);
-    if (!g.boundFile.empty()) RegistrySaveFile(g.boundFile);
     return ERROR_SUCCESS;
 }
 

@@ -36,11 +36,14 @@ void RegistryDeleteKey(HKEY root, const std::u16string& path);
 const std::vector<std::string>& RegistryLog();
 // Keys opened or created and not yet closed.
 int RegistryOpenKeyCount();
-// The .reg-style text form: loads (replacing everything) and saves; a bound file is saved after
-// every successful set.
+// The .reg-style text form (regfile.h): loads (replacing everything) and saves. A bound file is
+// the registry itself: every call reads it anew, every change is written to it at once, and a
+// failure to read or write is the error of the registry call that met it.
 bool RegistryLoadFile(const std::string& path);
 bool RegistrySaveFile(const std::string& path);
 void RegistryBindFile(const std::string& path);
+// Where the malformed lines of a bound file are told, once each (default: standard error).
+void RegistrySetProblemHook(void (*hook)(const std::string& message));
 
 // ---- Standard handles -----------------------------------------------------------------------
 // Standard output and error back to descriptors 1 and 2; the nul device opens again.

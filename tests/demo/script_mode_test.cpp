@@ -41,8 +41,8 @@ class ScriptMode : public ::testing::Test {
         std::string path = folder_ + "/script.txt";
         std::ofstream(path) << script;
         std::string command = std::string(TALLIX_HOST) + " " + options +
-                              (withPlugin ? "" : " --plugin /nonexistent/libTallix.so") + " <" +
-                              path + " 2>&1";
+                              (withPlugin ? "" : " --plugin /nonexistent/libTallix.so") +
+                              " --script " + path + " 2>&1";
         HostRun run;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) return run;
@@ -254,6 +254,16 @@ const EchoCase EXPANSION_CASES[] = {
     {"[%@eval[%n*2]]", "[14]"},
     {"%@nosuch[x]", "tallix-host: cannot expand the line (error 2)"},
     {"%@upper[x", "tallix-host: cannot expand the line (error 1)"},
+    {"[%[%@lower[DEMO_VAR]]]", "[Mixed Case]"},
+    {"%@upper[\"a]b\"]", "\"A]B\""},
+    {"%@upper[a^]b]", "A]B"},
+    {"[^%demo_var %=%demo_var %+]", "[%demo_var ^%demo_var &]"},
+    {"[50% %]", "[50% %]"},
+    {"%(demo_var)", "tallix-host: cannot expand the line (error 5)"},
+    {"%((1+2))", "tallix-host: cannot expand the line (error 5)"},
+    {"%{demo_var}", "tallix-host: cannot expand the line (error 5)"},
+    {"%[[demo_var]]", "tallix-host: cannot expand the line (error 5)"},
+    {"%demo_var[1]", "tallix-host: cannot expand the line (error 5)"},
 };
 
 std::string EchoScript(const EchoCase* cases, size_t count, std::vector<std::string>* expected) {
@@ -303,6 +313,40 @@ TEST_F(ScriptMode, WithoutThePluginTheHostSaysSoAndKeepsWorking) {
 } // namespace
 
 namespace {
+
+// Without --script, each input line is a command line; the exit code is exit's or the last
+// command's.
+TEST_F(ScriptMode, PipedInputRunsOneCommandPerLine) {
+    std::string path = folder_ + "/commands.txt";
+    std::ofstream(path) << "echo one\ntallix /L\nexit 4\necho never\n";
+    std::string command = std::string(TALLIX_HOST) + " --host-version 23 <" + path + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    std::vector<std::string> lines;
+    char buffer[4096];
+    while (fgets(buffer, sizeof buffer, pipe)) lines.push_back(buffer);
+    int status = pclose(pipe);
+    EXPECT_EQ(4, WEXITSTATUS(status));
+    ASSERT_EQ(75u, lines.size()); // "one" and the 74 keys of the classic table
+    EXPECT_EQ("one\n", lines[0]);
+    std::ofstream(path) << "frobnicate\n";
+    EXPECT_EQ(
+        1, WEXITSTATUS(system((std::string(TALLIX_HOST) + " <" + path + " >/dev/null").c_str())));
+    std::remove(path.c_str());
+}
+
+TEST_F(ScriptMode, HostVersionIsARealMajorVersion) {
+    const struct {
+        const char* version;
+        int exitCode;
+    } cases[] = {{"7", 0}, {"23", 0}, {"40", 0},         {"6", 2},   {"41", 2},
+                 {"0", 2}, {"-5", 2}, {"2147483648", 2}, {"24x", 2}, {"", 2}};
+    for (const auto& c : cases) {
+        std::string command = std::string(TALLIX_HOST) + " --host-version '" + c.version +
+                              "' </dev/null >/dev/null 2>&1";
+        EXPECT_EQ(c.exitCode, WEXITSTATUS(system(command.c_str()))) << c.version;
+    }
+}
 
 TEST_F(ScriptMode, PluginExpandsAndDoesMathOnTheHostsLine) {
     HostRun run = Host("set where=/some/place<Enter>\necho %@upper[%where]<Alt-X>\n"

@@ -56,11 +56,26 @@ host_command() {
     press Enter
     wait_row "host>"
 }
+# Waits until the cursor's row ends with $1.
+wait_row_end() {
+    for _ in $(seq 100); do
+        [[ "$(row)" == *"$1" ]] && return 0
+        sleep 0.1
+    done
+    fail "expected the row to end with \"$1\", found \"$(row)\""
+}
+# Pastes the contents of a file as a terminal does (bracketed), like a user's paste.
+paste_file() {
+    t load-buffer "$1"
+    t paste-buffer -p -d -t demo
+}
 # Starts the host from a plain sh that records the terminal modes when the host has ended (an
 # interactive bash would put them back itself after a signal and hide the host's own restore).
+# $host_env, when set, goes before the command (another settings file).
+host_env=
 start_host() {
     rm -f "$work/stty.after"
-    type_on '$' "sh -c '$host $*; stty -g >$work/stty.after'"
+    type_on '$' "sh -c '$host_env $host $*; stty -g >$work/stty.after'"
     press Enter
     wait_row "host>"
 }
@@ -104,6 +119,26 @@ expected_x=$((${#before_home} + ${#home_upper}))
 press C-c
 wait_row "host>"
 
+# The expansion is one undo step; Ctrl-C leaves the line on the screen and starts a new one.
+type_on "host>" 'echo %HOME'
+press M-x
+wait_row "host> echo $work/home"
+press C-_
+wait_row "host> echo %HOME"
+press Left C-c
+wait_row "host>"
+y=$(t display -p -t demo '#{cursor_y}')
+above=$(t capture-pane -p -t demo | sed -n "${y}p" | sed 's/ *$//')
+[ "$above" = "host> echo %HOME^C" ] || fail "after Ctrl-C the line above reads \"$above\""
+
+# Wide characters take two columns, a combining accent none: the caret follows them.
+type_on "host>" 'echo 🚀✅ééx'
+press Left Left
+for _ in $(seq 50); do [ "$(cursor_x)" = 16 ] && break; sleep 0.1; done
+[ "$(cursor_x)" = 16 ] || fail "caret at $(cursor_x) after wide characters, expected 16"
+press C-c
+wait_row "host>"
+
 # Alt-= replaces the word by its value.
 type_on "host>" '3*4'
 press M-=
@@ -132,12 +167,19 @@ wait_row "host> echo $work/home"
 press C-c
 wait_row "host>"
 
-# Saved, the key survives a restart; the terminal is restored on exit.
+# Saved, the key survives a restart; the terminal is restored on exit. The history survives too.
 host_command 'tallix /S'
+host_command 'echo remembered'
 type_on "host>" 'exit'
 press Enter
 check_restored "after exit"
 start_host
+press Up
+wait_row "host> exit"
+press Up
+wait_row "host> echo remembered"
+press C-c
+wait_row "host>"
 type_on "host>" 'echo %HOME'
 press C-M-F5
 wait_row "host> echo $work/home"
@@ -172,5 +214,97 @@ count=$(output_of 'tallix /L' | wc -l)
 type_on "host>" 'exit'
 press Enter
 check_restored "after exit"
+
+# A long paste arrives whole, tabs included, and runs.
+start_host
+long=$(printf '%*s' 7990 '' | tr ' ' p)
+printf 'set long=%s\tend' "$long" >"$work/paste"
+paste_file "$work/paste"
+wait_row_end "end"
+press Enter
+wait_row "host>"
+host_command 'echo [%@len[%long]]'
+[ "$(output_of 'echo [%@len[%long]]')" = "[7994]" ] || fail "the pasted line did not arrive whole"
+
+# The expand key (Ctrl-Alt-F5 since the save above) at the end of a line of 8,000 characters,
+# then the line runs.
+printf 'echo %s %%HOME' "$long" >"$work/paste"
+paste_file "$work/paste"
+wait_row_end "p %HOME"
+press C-M-F5
+wait_row_end " $work/home"
+press Enter
+wait_row "host>"
+screen | grep -q "^p*pp $work/home$" || fail "the 8,000-character line did not run"
+type_on "host>" 'exit'
+press Enter
+check_restored "after exit"
+
+# A save that cannot be written fails with the plugin's error and %? 2: a folder, a read-only
+# file, a path under a file.
+mkdir "$work/folder"
+touch "$work/readonly.reg"
+chmod 444 "$work/readonly.reg"
+for target in "$work/folder" "$work/readonly.reg" "$work/paste/registry.reg"; do
+    host_env="TALLIX_REGISTRY=$target"
+    start_host
+    host_command 'tallix /S'
+    output_of 'tallix /S' | grep -q "^Tallix plugin: Error" || fail "no error for a save to $target"
+    host_command 'echo [%?]'
+    [ "$(output_of 'echo [%?]')" = "[2]" ] || fail "%? after a failed save to $target"
+    type_on "host>" 'exit'
+    press Enter
+    check_restored "after exit"
+done
+
+# A malformed settings file: told with its line number, skipped, and kept as it was by a save,
+# with the comment and the foreign key. An edit made while the host runs is seen by /R.
+cat >"$work/kept.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+; kept by hand
+[HKEY_CURRENT_USER\Software\Other]
+"Foreign"="value"
+
+[HKEY_CURRENT_USER\Software\REDeraded\Tallix]
+"ErrorBeep"=dword:zz
+REG
+host_env="TALLIX_REGISTRY=$work/kept.reg"
+start_host
+screen | grep -q "kept.reg, line 8: a DWORD needs 1 to 8 hexadecimal digits" ||
+    fail "the malformed line was not told"
+host_command 'tallix /S'
+for kept in '; kept by hand' '"Foreign"="value"' '"ErrorBeep"=dword:zz' '"Hotkey"=dword:0001002d'; do
+    grep -qxF "$kept" "$work/kept.reg" || fail "the save lost the line $kept"
+done
+sed -i 's/"Hotkey"=dword:0001002d/"Hotkey"=dword:0001003f/' "$work/kept.reg"
+host_command 'tallix /R'
+type_on "host>" 'echo %HOME'
+press F5
+wait_row "host> echo $work/home"
+press C-c
+wait_row "host>"
+type_on "host>" 'exit'
+press Enter
+check_restored "after exit"
+
+# Stopped and continued from an interactive shell with job control, the prompt works as before.
+type_on '$' "TALLIX_REGISTRY=$work/fresh.reg $host"
+press Enter
+wait_row "host>"
+host_pid=$(pgrep -P "$shell_pid" -x tallix-host)
+kill -TSTP "$host_pid"
+wait_row '$'
+type_on '$' 'fg'
+press Enter
+wait_row "host>"
+type_on "host>" 'echo %HOME'
+press M-x
+wait_row "host> echo $work/home"
+press Enter
+wait_row "host>"
+type_on "host>" 'exit'
+press Enter
+wait_row '$'
 
 echo "terminal test passed"

@@ -1,0 +1,83 @@
+// The settings file of the demo host from untrusted text. Besides crashes and overruns, this
+// checks what keeps the user's file intact:
+//   - an unchanged file writes back byte for byte;
+//   - setting every value to what it holds changes nothing;
+//   - after one value is changed and one added, the file reads back with exactly those two
+//     changes, and every malformed line is still there, unchanged and in its order.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "standin/win32/regfile.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) abort();
+}
+
+std::u16string Fold(std::u16string text) {
+    for (auto& ch : text)
+        if (ch >= u'a' && ch <= u'z') ch = char16_t(ch - u'a' + u'A');
+    return text;
+}
+
+// The same value of the same key (paths and names without ASCII case).
+bool SameName(const standin::RegEntry& a, const standin::RegEntry& b) {
+    return a.root == b.root && Fold(a.path) == Fold(b.path) && Fold(a.name) == Fold(b.name);
+}
+
+std::vector<std::string> ProblemTexts(const standin::RegFile& file) {
+    std::vector<std::string> texts;
+    for (const standin::RegProblem& problem : standin::RegFileProblems(file))
+        texts.push_back(problem.text);
+    return texts;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    standin::RegFile file = standin::ParseRegFile(text);
+    Check(standin::WriteRegFile(file) == text);
+    std::vector<standin::RegEntry> entries = standin::RegFileEntries(file);
+    std::vector<std::string> problems = ProblemTexts(file);
+
+    standin::RegFile same = file;
+    for (const standin::RegEntry& entry : entries) standin::RegFileSetValue(same, entry);
+    Check(standin::WriteRegFile(same) == text);
+
+    standin::RegFile changed = file;
+    standin::RegEntry added{standin::REG_ROOT_USER, u"Software\\Fuzz", u"Added", 4, {1, 2, 3, 4}};
+    std::vector<standin::RegEntry> expected = entries;
+    if (!entries.empty()) {
+        expected.front().data.push_back(uint8_t(size));
+        standin::RegFileSetValue(changed, expected.front());
+    }
+    bool addedIsNew = true;
+    for (standin::RegEntry& entry : expected) {
+        if (SameName(entry, added)) {
+            entry.type = added.type;
+            entry.data = added.data;
+            addedIsNew = false;
+        }
+    }
+    if (addedIsNew) expected.push_back(added);
+    standin::RegFileSetValue(changed, added);
+
+    standin::RegFile reread = standin::ParseRegFile(standin::WriteRegFile(changed));
+    std::vector<standin::RegEntry> got = standin::RegFileEntries(reread);
+    Check(ProblemTexts(reread) == problems);
+    Check(got.size() == expected.size());
+    for (const standin::RegEntry& want : expected) {
+        bool found = false;
+        for (const standin::RegEntry& entry : got)
+            found = found ||
+                    (SameName(entry, want) && entry.type == want.type && entry.data == want.data);
+        Check(found);
+    }
+    return 0;
+}
