@@ -332,6 +332,18 @@ TEST_F(ScriptMode, PipedInputRunsOneCommandPerLine) {
     std::ofstream(path) << "frobnicate\n";
     EXPECT_EQ(
         1, WEXITSTATUS(system((std::string(TALLIX_HOST) + " <" + path + " >/dev/null").c_str())));
+
+    // A line far longer than any expansion buffer of old runs whole: 50,013 units in, the
+    // function's value out.
+    const std::string plain(20000, 'a');
+    std::ofstream(path) << "echo " << plain << " %@len[" << std::string(30000, 'b') << "]\n";
+    command = std::string(TALLIX_HOST) + " <" + path;
+    pipe = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    std::string output;
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    EXPECT_EQ(0, WEXITSTATUS(pclose(pipe)));
+    EXPECT_EQ(plain + " 30000\n", output);
     std::remove(path.c_str());
 }
 
