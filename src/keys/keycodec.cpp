@@ -19,11 +19,6 @@ constexpr int32_t NEWEST_HOST_VERSION = 100;
 // The first host generation that has the extended key table.
 constexpr int32_t EXTENDED_HOST_VERSION = 24;
 
-// Modifier bits collected while parsing a key name.
-constexpr int SHIFT_BIT = 1;
-constexpr int CTRL_BIT = 2;
-constexpr int ALT_BIT = 4;
-
 // A token keeps this many units; the rest of an over-long token is dropped while reading goes on.
 constexpr size_t MAX_TOKEN_LENGTH = KEY_NAME_CAPACITY - 1;
 
@@ -33,9 +28,9 @@ struct ModifierWord {
     int bit;
 };
 const ModifierWord ModifierWords[] = {
-    {WIDE("s"), SHIFT_BIT},  {WIDE("shift"), SHIFT_BIT}, {WIDE("c"), CTRL_BIT},
-    {WIDE("ctl"), CTRL_BIT}, {WIDE("ctrl"), CTRL_BIT},   {WIDE("control"), CTRL_BIT},
-    {WIDE("a"), ALT_BIT},    {WIDE("alt"), ALT_BIT},
+    {WIDE("s"), SHIFT_MODIFIER},  {WIDE("shift"), SHIFT_MODIFIER}, {WIDE("c"), CTRL_MODIFIER},
+    {WIDE("ctl"), CTRL_MODIFIER}, {WIDE("ctrl"), CTRL_MODIFIER},   {WIDE("control"), CTRL_MODIFIER},
+    {WIDE("a"), ALT_MODIFIER},    {WIDE("alt"), ALT_MODIFIER},
 };
 
 // The modifier bits a token names, or 0 when it is no modifier word.
@@ -52,17 +47,17 @@ int ColumnOfModifiers(int modifiers, const KeyTable& table) {
     switch (modifiers) {
     case 0:
         return 0;
-    case SHIFT_BIT:
+    case SHIFT_MODIFIER:
         return 1;
-    case CTRL_BIT:
+    case CTRL_MODIFIER:
         return 2;
-    case ALT_BIT:
+    case ALT_MODIFIER:
         return 3;
-    case CTRL_BIT | SHIFT_BIT:
+    case CTRL_MODIFIER | SHIFT_MODIFIER:
         return 4;
-    case CTRL_BIT | ALT_BIT:
+    case CTRL_MODIFIER | ALT_MODIFIER:
         return 5;
-    case CTRL_BIT | ALT_BIT | SHIFT_BIT:
+    case CTRL_MODIFIER | ALT_MODIFIER | SHIFT_MODIFIER:
         return table.columns > 6 ? 6 : -1;
     default:
         return -1;

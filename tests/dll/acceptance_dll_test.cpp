@@ -149,12 +149,12 @@ void WholeRun(int generation) {
     EXPECT_EQ(plain, failed.Line());
     EXPECT_EQ(0, failed.event.keyCode);
     Text opener;
-    while (opener.size() < 65535) opener += L"%(";
-    opener.resize(65535);
+    while (opener.size() < size_t(MAX_LINE_LENGTH)) opener += L"%(";
+    opener.resize(MAX_LINE_LENGTH);
     Keystroke adversarial(opener, opener.size(), F5);
     e.key(&adversarial.event);
     EXPECT_TRUE(adversarial.Line() == opener);
-    Text longWord(65535, L'1');
+    Text longWord(MAX_LINE_LENGTH, L'1');
     Keystroke longMath(longWord, 10, F6);
     e.key(&longMath.event);
     EXPECT_TRUE(longMath.Line() == longWord);
