@@ -7,6 +7,7 @@
 #include "../plugin/exports.h"
 #include "../plugin/settings.h"
 #include "command.h"
+#include "tallix_version.h"
 
 const WCHAR DescriptionIndent[] = WIDE("  \u2022  ");
 
@@ -14,7 +15,7 @@ static const WCHAR DESCRIPTION_FORMAT[] =
     WIDE("\r\n%sPress %s to expand the variable or function at the cursor.  \r\n"
          "%sPress %s to do math (@EVAL) on the word at the cursor.  \r\n");
 
-static const WCHAR HELP_TITLE[] = WIDE("Tallix Plugin Help");
+static const WCHAR HELP_TITLE[] = WIDE(TALLIX_PRODUCT_NAME " Plugin Help");
 
 int DescribeHotkeys(WCHAR* out) {
     if (!out) return -1;

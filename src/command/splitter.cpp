@@ -21,9 +21,7 @@ static void ClearArgumentTable() {
 }
 
 static int ReportOverflow(int b) {
-    PrintMessagePrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), WIDE("Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n"),
-            b, MAX_ARG_LEN);
+    PrintErrorMessage(WIDE("Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n"), b, MAX_ARG_LEN);
     return -1;
 }
 

@@ -60,8 +60,7 @@ bool LoadSettings(HKEY root) {
 }
 
 static int ReportRegistryError(const WCHAR* format, HKEY root) {
-    PrintMessagePrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, RootName(root), SettingsKeyPath);
+    PrintErrorMessage(format, RootName(root), SettingsKeyPath);
     return -1;
 }
 

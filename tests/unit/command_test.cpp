@@ -2,6 +2,8 @@
 // command is accepted, combinations, restore and save, and the version report.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -275,7 +277,7 @@ TEST_F(CommandTest, KeyWordsSetTheHotkeys) {
 }
 
 TEST_F(CommandTest, ListStandsAlone) {
-    ListHotkeys();
+    ASSERT_EQ(0, RunTallix(WIDE("/L")));
     const Text listing = HostStdout();
     ASSERT_FALSE(listing.empty());
     for (const WCHAR* tail : {WIDE("/L"), WIDE("/l /q"), WIDE("/L /B:3"), WIDE("/B:3 /L /L")}) {
@@ -460,6 +462,48 @@ TEST(ParseNumber, DecimalAndHex) {
     uint32_t out = 5;
     EXPECT_EQ(-1, ParseNumber(nullptr, &out));
     EXPECT_EQ(5u, out);
+}
+
+// ---- The hotkey listing, against listings written down by hand --------------------------------
+
+std::string ReadGolden(const char* name) {
+    std::ifstream file(std::string(TALLIX_GOLDEN_DIR) + "/" + name, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+size_t CountLines(const std::string& text) {
+    size_t lines = 0;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    return lines;
+}
+
+TEST_F(CommandTest, ListingMatchesGoldenFiles) {
+    struct ListingCase {
+        int version;
+        const char* golden;
+        size_t lines;
+    };
+    const ListingCase cases[] = {
+        {0, "listing_classic.txt", 74},
+        {24, "listing_extended.txt", 72},
+    };
+    for (const ListingCase& c : cases) {
+        SCOPED_TRACE(c.golden);
+        support::ResetPluginState();
+        support::UseHostVersion(c.version);
+        EXPECT_EQ(0, RunTallix(WIDE("/L")));
+        std::string listing = support::Utf8(support::HostStdout());
+        std::string golden = ReadGolden(c.golden);
+        ASSERT_FALSE(golden.empty());
+        EXPECT_EQ(c.lines, CountLines(golden));
+        EXPECT_EQ(golden, listing);
+        // Each line goes out as its text and then its line end.
+        EXPECT_EQ(2 * c.lines, support::HostInputs('U').size());
+    }
 }
 
 } // namespace
