@@ -16,13 +16,13 @@ int32_t CaretIndex(const KeyEvent* event) {
     return CaretIndexIn(event, EditLineLength(event->line));
 }
 
-// The cursor is compared as an address, never read: a host may hand over a stray pointer.
+// The caret is compared as an address, never read through: a host may hand over a stray pointer.
 int32_t CaretIndexIn(const KeyEvent* event, size_t length) {
     if (!event->line || !event->cursor) return -1;
     uintptr_t line = reinterpret_cast<uintptr_t>(event->line);
-    uintptr_t cursor = reinterpret_cast<uintptr_t>(event->cursor);
-    if (cursor < line) return -1;
-    uintptr_t bytes = cursor - line;
+    uintptr_t caret = reinterpret_cast<uintptr_t>(event->cursor);
+    if (caret < line) return -1;
+    uintptr_t bytes = caret - line;
     if (bytes % sizeof(WCHAR) != 0 || bytes / sizeof(WCHAR) > length) return -1;
     return int32_t(bytes / sizeof(WCHAR));
 }

@@ -8,8 +8,8 @@
 // The line's length in units, reading at most MAX_LINE_LENGTH of them.
 size_t EditLineLength(const WCHAR* line);
 
-// The caret's index in the event's line, in units, or -1 when the line or the cursor is null, the
-// cursor stands before the line, between two units, or past the line's terminator. Reads at most
+// The caret's index in the event's line, in units, or -1 when `line` or `cursor` is null, or the
+// caret stands before the line, between two units, or past the line's terminator. Reads at most
 // MAX_LINE_LENGTH units of the line.
 int32_t CaretIndex(const KeyEvent* event);
 

@@ -25,6 +25,9 @@ struct CommandOptions {
     int32_t newErrorBeep;
 };
 
+// Printed byte for byte as the plugin has always printed it: the two blanks before three of the
+// line ends and the one "\r\n" among "\n" line ends are part of the text users and their scripts
+// see, so they stay.
 const WCHAR UsageText[] =
     WIDE("Display or change options for the " TALLIX_PRODUCT_NAME " plugin.\n\n"
          "TALLIX /B:n /D /L /Q /R /S expandkey mathkey  \r\n\n"
@@ -300,6 +303,7 @@ static void ApplyOptions(const CommandOptions& options) {
     if (options.newErrorBeep >= 0) PluginSettings.ErrorBeep = uint32_t(options.newErrorBeep);
 }
 
+// The report says "cursor", the word the host's users know, for what the code calls the caret.
 static void PrintSettingsReport(WCHAR* keyName) {
     Printf(WIDE("\r\n%s v%u.%u.%u settings:\r\n\n"), PLUGIN_NAME, VERSION_MAJOR, VERSION_MINOR,
            VERSION_BUILD);

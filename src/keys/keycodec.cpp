@@ -17,7 +17,7 @@ struct ModifierWord {
     const WCHAR* word;
     int bit;
 };
-const ModifierWord ModifierWords[] = {
+const ModifierWord MODIFIER_WORDS[] = {
     {WIDE("s"), SHIFT_MODIFIER},  {WIDE("shift"), SHIFT_MODIFIER}, {WIDE("c"), CTRL_MODIFIER},
     {WIDE("ctl"), CTRL_MODIFIER}, {WIDE("ctrl"), CTRL_MODIFIER},   {WIDE("control"), CTRL_MODIFIER},
     {WIDE("a"), ALT_MODIFIER},    {WIDE("alt"), ALT_MODIFIER},
@@ -25,7 +25,7 @@ const ModifierWord ModifierWords[] = {
 
 // The modifier bits a token names, or 0 when it is no modifier word.
 int ModifierBit(const WCHAR* token) {
-    for (const ModifierWord& entry : ModifierWords) {
+    for (const ModifierWord& entry : MODIFIER_WORDS) {
         if (WideEqualsFolded(token, entry.word)) return entry.bit;
     }
     return 0;
