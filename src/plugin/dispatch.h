@@ -4,5 +4,5 @@
 #include "../host/host.h"
 
 // The plugin's modifier bits for the live Shift, Ctrl and Alt state; Ctrl-Alt-Shift only on
-// hosts with the extended key table. Reads the three keys in that order.
+// hosts with the extended key table. Reads each of the three keys once.
 int32_t LiveModifierBits();

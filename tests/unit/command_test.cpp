@@ -13,6 +13,7 @@
 #include "src/plugin/exports.h"
 #include "src/plugin/settings.h"
 #include "tests/support/plugin_state.h"
+#include "tallix_version.h"
 
 #if !defined(_WIN32)
 #include "standin/win32/win32_control.h"
@@ -41,7 +42,8 @@ const WCHAR* const kBeepNames[] = {WIDE("Off"),          WIDE("Honk"),        WI
 
 // The settings report as the command prints it.
 Text Report(const WCHAR* expandKey, const WCHAR* mathKey, uint32_t beep) {
-    return Text(WIDE("\r\nTallix v1.31.0 settings:\r\n\n")) +
+    return Text(
+               WIDE("\r\n" TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT " settings:\r\n\n")) +
            WIDE("    Expand expression at cursor . . . ") + expandKey + WIDE("\r\n") +
            WIDE("    Do math on word at cursor . . . . ") + mathKey + WIDE("\r\n") +
            WIDE("    Error beep  . . . . . . . . . . . /B: ") + Number(beep) + WIDE("  (") +
@@ -50,9 +52,10 @@ Text Report(const WCHAR* expandKey, const WCHAR* mathKey, uint32_t beep) {
 
 const Text kDefaultReport = Report(WIDE("Alt-X"), WIDE("Alt-="), 2);
 
-const Text kVersionReport = WIDE("\r\n\t\t\t\tTallix \t\t1.31.0.1 (x64)\r\n"
-                                 "\t\t\t\tExpandExpression \t1.0.5.0\r\n"
-                                 "\t\t\t\tMathWord \t\t1.2.0.1\r\n");
+const Text kVersionReport =
+    WIDE("\r\n\t\t\t\t" TALLIX_PRODUCT_NAME " \t\t" TALLIX_VERSION_TEXT " (x64)\r\n"
+         "\t\t\t\tExpandExpression \t1.0.5.0\r\n"
+         "\t\t\t\tMathWord \t\t1.2.0.1\r\n");
 
 int RunTallix(const Text& tail) {
     Text writable = tail;
