@@ -115,8 +115,8 @@ int RunVer(Session& session) {
 } // namespace
 
 void RunCommand(Session& session, const std::u16string& entered) {
-    if (entered.size() >= EDIT_LINE_CAPACITY) {
-        Say("tallix-host: the line is longer than " + std::to_string(EDIT_LINE_CAPACITY - 1) +
+    if (entered.size() > MAX_LINE_LENGTH) {
+        Say("tallix-host: the line is longer than " + std::to_string(MAX_LINE_LENGTH) +
             " characters\n");
         TakeCmdSetVariable(u"?", u"2");
         session.lastResult = 2;

@@ -47,7 +47,7 @@ Session& TheSession() {
 KeyOutcome OfferKey(Session& session, const Key& key, const std::string& line, size_t caret) {
     KeyOutcome outcome;
     std::u16string wide = standin::FromUtf8(line);
-    if (wide.size() >= EDIT_LINE_CAPACITY) return outcome;
+    if (wide.size() > MAX_LINE_LENGTH) return outcome;
     size_t caretUnits = standin::FromUtf8(line.substr(0, std::min(caret, line.size()))).size();
     std::copy(wide.begin(), wide.end(), session.line);
     session.line[wide.size()] = 0;

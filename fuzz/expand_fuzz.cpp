@@ -13,7 +13,9 @@
 
 #include "src/actions/expand.h"
 #include "src/actions/locator.h"
+#include "src/host/escapechar.h"
 #include "src/keys/keycodec.h"
+#include "src/plugin/exports.h"
 #include "standin/takecmd/takecmd_control.h"
 
 namespace {
@@ -70,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reinterpret_cast<WCHAR*>(reinterpret_cast<uintptr_t>(line.data()) + uintptr_t(caret * 2));
     event.keyName = name.data();
 
-    if (ExpandExpression(&event) != 0) abort();
+    if (key(&event) != 0) abort();
     Line after(reinterpret_cast<const char16_t*>(line.data()));
     long afterCaret =
         long(reinterpret_cast<intptr_t>(event.cursor) - reinterpret_cast<intptr_t>(line.data())) /

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The DLL's import and export tables: it imports only TakeCmd.dll and Windows system DLLs, and
-# exports exactly the names of its .def file, undecorated.
+# exports exactly the names of its .def file, undecorated; its version resource carries the
+# project's version (the third argument, from CMakeLists.txt).
 set -eu
 dll=$1
 def=$2
+version=$3
 dump=$(x86_64-w64-mingw32-objdump -p "$dll")
 status=0
 
@@ -24,7 +26,7 @@ if [ "$expected" != "$actual" ]; then
 fi
 # The version resource: the strings a user sees in the file's properties.
 resource=$(strings -el "$dll")
-for field in "FileVersion 1.31.0.1" "ProductVersion 1.31.0.1" "ProductName Tallix" \
+for field in "FileVersion $version" "ProductVersion $version" "ProductName Tallix" \
              "OriginalFilename Tallix.dll" "FileDescription"; do
   name=${field%% *}; value=${field#* }
   if ! printf '%s\n' "$resource" | grep -A1 -x "$name" | tail -n 1 | grep -q "${value#FileDescription}"; then

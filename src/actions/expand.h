@@ -3,23 +3,17 @@
 
 #include "../host/host.h"
 
-// The longest reference handed to the host for expansion; a longer one is refused with the beep.
-// Its expansion may be as long as the line has room for.
+// The longest reference handed to the host for expansion; a longer one is refused. Its expansion
+// may be as long as the line has room for.
 constexpr size_t MAX_REFERENCE_LENGTH = 8191;
 
-// The action of the expand hotkey. Always 0; consumes the key on every path.
+//   result  meaning
+//   ------  --------------------------------------------------------------------
+//      1    done: the reference replaced, the caret after the expansion, redraw 1
+//      0    nothing done: empty line, caret outside the line, no reference at
+//           the caret, a reference of 8,192+ units, the host failed or left its
+//           buffer unterminated, or the result is longer than the line
+//     -1    the event or its line is missing
+// On every result but 1 the line, the caret and redraw are unchanged. The action neither beeps
+// nor consumes the key: the keystroke dispatch does both.
 int ExpandExpression(KeyEvent* event);
-
-// The host's escape character: its one non-alphanumeric character, or "^".
-WCHAR GetEscapeChar();
-
-// Removes `count` units at `index` from the line and moves the caret accordingly.
-void DeleteFromLine(KeyEvent* event, uint32_t index, uint32_t count);
-
-// Inserts `text` before the unit at `index` and moves the caret accordingly.
-void InsertIntoLine(KeyEvent* event, const WCHAR* text, uint32_t index);
-
-// The caret's index in the event's line, in units, or -1 when the line or the cursor is null,
-// the cursor stands before the line, between two units, or past the line's terminator. Reads at
-// most EDIT_LINE_CAPACITY - 1 units of the line.
-int32_t CursorIndex(const KeyEvent* event);

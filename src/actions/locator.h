@@ -1,7 +1,7 @@
 // The reference locator: finds the innermost variable or function reference at the caret.
 #pragma once
 
-#include "../platform/platform.h"
+#include "../host/host.h"
 
 // The seven reference forms that have a body and a closer.
 enum ReferenceKind {
@@ -21,9 +21,6 @@ struct ReferenceSpan {
     int32_t last;
     int32_t depth;
 };
-
-// The longest line the locator reads: the host's edit line less its terminator.
-constexpr int32_t MAX_LINE_LENGTH = 65535;
 
 // Finds the reference to expand for the caret at `cursor` (units before the caret) in the
 // zero-terminated `line`, with `escape` as the host's escape character. Reads at most

@@ -3,17 +3,13 @@
 //
 // The host's Evaluate works in a whole edit-line buffer (128 KiB). It lives on the stack for the
 // one call: the host's thread has 1 MiB, the action keeps nothing between keystrokes, and nothing
-// else of the keystroke comes near that size. The new line is spliced in place (the suffix moved
-// once, then the result copied in) once it is known to fit, so no second line-sized buffer is
-// needed.
+// else of the keystroke comes near that size. The result is spliced into the line once it is
+// known to fit.
 #include "mathword.h"
 
-#include "../host/host.h"
-#include "../plugin/silenced.h"
-#include "locator.h"
+#include "../host/silenced.h"
+#include "editline.h"
 #include "widetext.h"
-
-#include <string.h>
 
 namespace {
 
@@ -46,44 +42,39 @@ Word FindWord(const WCHAR* line, int32_t length, int32_t caret) {
 
 } // namespace
 
-int MathWord(WCHAR* line, int32_t* cursor) {
-    if (!line || !cursor) return -1;
-    int32_t length = int32_t(WideLength(line, MAX_LINE_LENGTH));
+int MathWord(WCHAR* line, int32_t* caret) {
+    if (!line || !caret) return -1;
+    int32_t length = int32_t(EditLineLength(line));
     if (length == 0) return 0;
-    int32_t caret = *cursor;
-    if (caret < 0 || caret > length) return 0;
+    int32_t at = *caret;
+    if (at < 0 || at > length) return 0;
 
-    Word word = FindWord(line, length, caret);
-    if (word.start < 0 || word.end < caret - 1) return 0;
+    Word word = FindWord(line, length, at);
+    if (word.start < 0 || word.end < at - 1) return 0;
     size_t wordLength = size_t(word.end - word.start) + 1;
     if (wordLength >= MAX_WORD_LENGTH) return -2;
 
     WCHAR expression[HOST_BUFFER_CAPACITY] = {};
     const WCHAR* text = line + word.start;
-    if (wordLength >= 2 && text[0] == '"' && text[wordLength - 1] == '"') {
+    size_t textLength = wordLength;
+    if (textLength >= 2 && text[0] == '"' && text[textLength - 1] == '"') {
         // One pair of enclosing quotes goes; a word that opens a quote and leaves it open keeps it.
-        if (wordLength == 2) return 0;
+        if (textLength == 2) return 0;
         ++text;
-        wordLength -= 2;
+        textLength -= 2;
     }
-    WideCopyCount(expression, HOST_BUFFER_CAPACITY, text, wordLength);
+    WideCopyCount(expression, HOST_BUFFER_CAPACITY, text, textLength);
 
     if (EvaluateSilently(expression) != 0) return 0;
-    // A host that filled the whole buffer left no terminator: its text cannot be trusted whole.
-    if (expression[HOST_BUFFER_CAPACITY - 1] != 0) return 0;
-    size_t resultLength = WideLength(expression, HOST_BUFFER_CAPACITY - 1);
-    size_t suffixStart = size_t(word.end) + 1;
-    size_t suffixLength = size_t(length) - suffixStart;
+    int32_t resultLength = HostAnswerLength(expression);
+    if (resultLength < 0) return 0;
     // A result that would push the line past its capacity is refused rather than cutting off
     // what the user typed after the word.
-    if (size_t(word.start) + resultLength + suffixLength > MAX_LINE_LENGTH) return 0;
+    if (!SpliceFits(size_t(length), wordLength, size_t(resultLength))) return 0;
 
     ClearEditLine(line);
-    WCHAR* resultAt = line + word.start;
-    memmove(resultAt + resultLength, line + suffixStart, suffixLength * sizeof(WCHAR));
-    for (size_t i = 0; i < resultLength; ++i) resultAt[i] = expression[i];
-    resultAt[resultLength + suffixLength] = 0;
-
-    *cursor = word.start + int32_t(resultLength);
+    SpliceLine(line, size_t(length), size_t(word.start), wordLength, expression,
+               size_t(resultLength));
+    *caret = word.start + resultLength;
     return 1;
 }

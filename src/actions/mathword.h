@@ -5,11 +5,12 @@
 
 //   result  meaning
 //   ------  --------------------------------------------------------------------
-//      1    done: the line holds prefix + result + suffix, *cursor is the new caret
+//      1    done: the line holds prefix + result + suffix, *caret is the new caret
 //      0    nothing done: empty line, no word at the caret, an empty quoted word,
 //           a failed evaluation, a caret outside the line, or a result too long
 //           for the line
-//     -1    the line or the cursor is missing
+//     -1    the line or the caret is missing
 //     -2    the word is 65,528 units or longer
-// On every result but 1 the line and *cursor are unchanged.
-int MathWord(WCHAR* line, int32_t* cursor);
+// On every result but 1 the line and *caret are unchanged. The action neither beeps nor consumes
+// the key: the keystroke dispatch does both.
+int MathWord(WCHAR* line, int32_t* caret);

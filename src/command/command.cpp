@@ -10,9 +10,26 @@
 #include "../plugin/messages.h"
 #include "../plugin/settings.h"
 #include "splitter.h"
+#include "tallix_version.h"
 
+// What the arguments asked for, collected during one call.
+enum SaveRoot { SAVE_NONE, SAVE_HKCU, SAVE_HKLM };
+struct CommandOptions {
+    bool listKeys;
+    bool quiet;
+    bool restoreDefaults;
+    bool restoreSaved;
+    SaveRoot saveRoot;
+    int32_t newHotkey;
+    int32_t newMathHotkey;
+    int32_t newErrorBeep;
+};
+
+// Printed byte for byte as the plugin has always printed it: the two blanks before three of the
+// line ends and the one "\r\n" among "\n" line ends are part of the text users and their scripts
+// see, so they stay.
 const WCHAR UsageText[] =
-    WIDE("Display or change options for the Tallix plugin.\n\n"
+    WIDE("Display or change options for the " TALLIX_PRODUCT_NAME " plugin.\n\n"
          "TALLIX /B:n /D /L /Q /R /S expandkey mathkey  \r\n\n"
          "\t/B:\tset the error beep mode\n"
          "\t/D\trestore original plugin defaults\n"
@@ -25,15 +42,16 @@ const WCHAR UsageText[] =
          "/D and /R cannot be used together.  /L cannot be combined with\n"
          "any other option.\n");
 
-const char ExpandExpressionVersion[] = "1.0.5.0";
-const char MathWordVersion[] = "1.2.0.1";
+// The version texts of the two actions, narrow as the report widens them.
+static const char ExpandExpressionVersion[] = "1.0.5.0";
+static const char MathWordVersion[] = "1.2.0.1";
 
-static const WCHAR PLUGIN_NAME[] = WIDE("Tallix");
+static const WCHAR PLUGIN_NAME[] = WIDE(TALLIX_PRODUCT_NAME);
 static const WCHAR PLATFORM_NAME[] = WIDE("x64");
-constexpr uint32_t VERSION_MAJOR = 1;
-constexpr uint32_t VERSION_MINOR = 31;
-constexpr uint32_t VERSION_BUILD = 0;
-constexpr uint32_t VERSION_REVISION = 1;
+constexpr uint32_t VERSION_MAJOR = TALLIX_VERSION_MAJOR;
+constexpr uint32_t VERSION_MINOR = TALLIX_VERSION_MINOR;
+constexpr uint32_t VERSION_BUILD = TALLIX_VERSION_PATCH;
+constexpr uint32_t VERSION_REVISION = TALLIX_VERSION_TWEAK;
 
 // Room for a module version widened to UTF-16, and for a key name.
 constexpr int VERSION_TEXT_CAPACITY = 1024;
@@ -77,16 +95,36 @@ int PrintVersionReport() {
     return 0;
 }
 
+// ---- The hotkey listing --------------------------------------------------------------------
+
+// One line per key: every usable combination of it, joined by " · ". Kept out of the command's
+// frame, so that its line buffer is not on the stack beside the command's key-name buffer.
+[[gnu::noinline]] static int32_t ListHotkeys() {
+    const KeyTable& table = ActiveKeyTable();
+    for (int row = 0; row < table.rows; ++row) {
+        WCHAR line[KEY_NAME_CAPACITY];
+        line[0] = 0;
+        for (int column = 0; column < table.columns; ++column) {
+            if (KeyTableCell(table, row, column) <= 0) continue;
+            if (line[0] != 0) WideAppend(line, KEY_NAME_CAPACITY, WIDE(" \u00B7 "));
+            WideAppend(line, KEY_NAME_CAPACITY, ModifierPrefixes[column]);
+            WideAppend(line, KEY_NAME_CAPACITY, KeyTableName(table, row));
+        }
+        QPuts(line);
+        QPuts(WIDE("\r\n"));
+    }
+    return 0;
+}
+
 // ---- Error messages ------------------------------------------------------------------------
 
 // Prints one error message (prefix, then the format with the offending argument, if any) to
 // standard error and hands back the exit code it carries.
 static int Refuse(int exitCode, const WCHAR* format, const WCHAR* argument = nullptr) {
-    PrintMessagePrefix();
     if (argument)
-        Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, argument);
+        PrintErrorMessage(format, argument);
     else
-        Qprintf(GetStdHandle(STD_ERROR_HANDLE), format);
+        PrintErrorMessage(format);
     return exitCode;
 }
 
@@ -133,9 +171,7 @@ static WalkStep ExamineBeep(const WCHAR* argument, CommandOptions* options, int*
         return WALK_STOP;
     }
     if (number > MAX_ERROR_BEEP) {
-        PrintMessagePrefix();
-        Qprintf(GetStdHandle(STD_ERROR_HANDLE), WIDE("ErrorBeep must be 0 - %u: %u\r\n"),
-                MAX_ERROR_BEEP, number);
+        PrintErrorMessage(WIDE("ErrorBeep must be 0 - %u: %u\r\n"), MAX_ERROR_BEEP, number);
         *exitCode = 1;
         return WALK_STOP;
     }
@@ -267,6 +303,7 @@ static void ApplyOptions(const CommandOptions& options) {
     if (options.newErrorBeep >= 0) PluginSettings.ErrorBeep = uint32_t(options.newErrorBeep);
 }
 
+// The report says "cursor", the word the host's users know, for what the code calls the caret.
 static void PrintSettingsReport(WCHAR* keyName) {
     Printf(WIDE("\r\n%s v%u.%u.%u settings:\r\n\n"), PLUGIN_NAME, VERSION_MAJOR, VERSION_MINOR,
            VERSION_BUILD);

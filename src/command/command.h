@@ -3,22 +3,8 @@
 
 #include "../platform/platform.h"
 
-// What the arguments asked for, collected during one call.
-enum SaveRoot { SAVE_NONE, SAVE_HKCU, SAVE_HKLM };
-struct CommandOptions {
-    bool listKeys;
-    bool quiet;
-    bool restoreDefaults;
-    bool restoreSaved;
-    SaveRoot saveRoot;
-    int32_t newHotkey;
-    int32_t newMathHotkey;
-    int32_t newErrorBeep;
-};
-
+// The usage text that /? prints and that Help and Usage show.
 extern const WCHAR UsageText[];
-extern const char ExpandExpressionVersion[];
-extern const char MathWordVersion[];
 
 // Reads the whole text as an unsigned 32-bit number (decimal, or hex after "0x").
 // 0 with *out set, or -1 with *out untouched.

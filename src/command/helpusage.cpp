@@ -7,14 +7,18 @@
 #include "../plugin/exports.h"
 #include "../plugin/settings.h"
 #include "command.h"
+#include "tallix_version.h"
 
-const WCHAR DescriptionIndent[] = WIDE("  \u2022  ");
+// Two spaces, a bullet, two spaces: the indent of each hotkey line.
+static const WCHAR DESCRIPTION_INDENT[] = WIDE("  \u2022  ");
 
+// As the usage text, byte for byte as always printed: the blanks before each line end stay, and
+// "cursor" is the word users know for the caret.
 static const WCHAR DESCRIPTION_FORMAT[] =
     WIDE("\r\n%sPress %s to expand the variable or function at the cursor.  \r\n"
          "%sPress %s to do math (@EVAL) on the word at the cursor.  \r\n");
 
-static const WCHAR HELP_TITLE[] = WIDE("Tallix Plugin Help");
+static const WCHAR HELP_TITLE[] = WIDE(TALLIX_PRODUCT_NAME " Plugin Help");
 
 int DescribeHotkeys(WCHAR* out) {
     if (!out) return -1;
@@ -23,7 +27,8 @@ int DescribeHotkeys(WCHAR* out) {
     FormatKeyName(PluginSettings.Hotkey, expandName);
     FormatKeyName(PluginSettings.MathHotkey, mathName);
     // wsprintfW writes at most 1,024 units, terminator included: the capacity of `out`.
-    wsprintfW(out, DESCRIPTION_FORMAT, DescriptionIndent, expandName, DescriptionIndent, mathName);
+    wsprintfW(out, DESCRIPTION_FORMAT, DESCRIPTION_INDENT, expandName, DESCRIPTION_INDENT,
+              mathName);
     return 0;
 }
 

@@ -20,10 +20,10 @@ static void ClearArgumentTable() {
     ArgumentTable.store[0] = 0;
 }
 
-static int ReportOverflow(int b) {
-    PrintMessagePrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), WIDE("Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n"),
-            b, MAX_ARG_LEN);
+// The message names the store's next free unit as "b", the name users have seen it under.
+static int ReportOverflow(int storeUsed) {
+    PrintErrorMessage(WIDE("Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n"), storeUsed,
+                      MAX_ARG_LEN);
     return -1;
 }
 
@@ -39,36 +39,37 @@ static void TrimArguments(int count) {
 int SplitCommandTail(const WCHAR* tail) {
     if (!tail) return -1;
     ClearArgumentTable();
-    int b = 0;      // next free unit of the store
-    int n = 0;      // arguments completed
-    int L = 0;      // characters of the argument under way
-    bool Q = false; // inside double quotes
-    for (const WCHAR* p = tail;; ++p) {
-        WCHAR ch = *p;
+    int storeUsed = 0;      // next free unit of the store
+    int argumentCount = 0;  // arguments completed
+    int argumentLength = 0; // characters of the argument under way
+    bool quoted = false;    // inside double quotes
+    for (const WCHAR* next = tail;; ++next) {
+        WCHAR ch = *next;
         if (ch == '"') {
-            Q = !Q;
+            quoted = !quoted;
             continue;
         }
         if (ch == 0) {
-            if (L > 0) ++n;
+            if (argumentLength > 0) ++argumentCount;
             break;
         }
-        if (!Q && WideIsSpace(ch)) {
-            if (L > 0) {
-                ++n;
-                ++b; // past the argument's NUL
-                L = 0;
+        if (!quoted && WideIsSpace(ch)) {
+            if (argumentLength > 0) {
+                ++argumentCount;
+                ++storeUsed; // past the argument's NUL
+                argumentLength = 0;
             }
             continue;
         }
-        if (b > LAST_CHARACTER_SLOT) return ReportOverflow(b);
-        if (n >= MAX_ARGS) continue; // the table is full: the rest is ignored
-        if (L == 0) ArgumentTable.text[n] = &ArgumentTable.store[b];
-        ArgumentTable.store[b++] = WideToUpper(ch);
-        ArgumentTable.store[b] = 0;
-        ArgumentTable.length[n] = ++L;
+        if (storeUsed > LAST_CHARACTER_SLOT) return ReportOverflow(storeUsed);
+        if (argumentCount >= MAX_ARGS) continue; // the table is full: the rest is ignored
+        if (argumentLength == 0)
+            ArgumentTable.text[argumentCount] = &ArgumentTable.store[storeUsed];
+        ArgumentTable.store[storeUsed++] = WideToUpper(ch);
+        ArgumentTable.store[storeUsed] = 0;
+        ArgumentTable.length[argumentCount] = ++argumentLength;
     }
-    TrimArguments(n);
-    ArgumentTable.count = n;
-    return n;
+    TrimArguments(argumentCount);
+    ArgumentTable.count = argumentCount;
+    return argumentCount;
 }

@@ -29,6 +29,10 @@ static_assert(sizeof(KeyEvent) == 56, "KeyEvent size");
 // The host's edit line holds this many units, the terminator included.
 constexpr size_t EDIT_LINE_CAPACITY = 65536;
 
+// The longest line: the edit line less its terminator. Every limit on the line's length, in the
+// plugin, its tests and the demo host, is this one.
+constexpr int32_t MAX_LINE_LENGTH = int32_t(EDIT_LINE_CAPACITY - 1);
+
 // Units of every buffer handed to ExpandVariables or Evaluate. Neither call is told a capacity,
 // and a host may write as much as its edit line holds (a long PATH, %@repeat[x,9000]), so each
 // buffer has room for the whole line; a smaller one would let the host write over the stack.

@@ -1,28 +1,13 @@
-// The key-name codec: the host-version probe that picks the key table, and the translation
-// between key names ("Ctrl-Alt-F5", "a-x", "PageUp") and the codes of the table in force.
+// The key-name codec: the translation between key names ("Ctrl-Alt-F5", "a-x", "PageUp") and the
+// codes of the table in force.
 //
 // Every search is a plain linear scan over at most 74 rows of 7 cells and 25 aliases; the
 // operations run once per command, settings load or named key event, so no index is kept.
 #include "keycodec.h"
 
-#include "../host/host.h"
 #include "../platform/widetext.h"
 
-int32_t hostVersion = 0;
-bool extendedKeyScheme = false;
-
 namespace {
-
-// Host versions outside this range are taken as a misreading, not as a host.
-constexpr int32_t OLDEST_HOST_VERSION = 8;
-constexpr int32_t NEWEST_HOST_VERSION = 100;
-// The first host generation that has the extended key table.
-constexpr int32_t EXTENDED_HOST_VERSION = 24;
-
-// Modifier bits collected while parsing a key name.
-constexpr int SHIFT_BIT = 1;
-constexpr int CTRL_BIT = 2;
-constexpr int ALT_BIT = 4;
 
 // A token keeps this many units; the rest of an over-long token is dropped while reading goes on.
 constexpr size_t MAX_TOKEN_LENGTH = KEY_NAME_CAPACITY - 1;
@@ -32,15 +17,15 @@ struct ModifierWord {
     const WCHAR* word;
     int bit;
 };
-const ModifierWord ModifierWords[] = {
-    {WIDE("s"), SHIFT_BIT},  {WIDE("shift"), SHIFT_BIT}, {WIDE("c"), CTRL_BIT},
-    {WIDE("ctl"), CTRL_BIT}, {WIDE("ctrl"), CTRL_BIT},   {WIDE("control"), CTRL_BIT},
-    {WIDE("a"), ALT_BIT},    {WIDE("alt"), ALT_BIT},
+const ModifierWord MODIFIER_WORDS[] = {
+    {WIDE("s"), SHIFT_MODIFIER},  {WIDE("shift"), SHIFT_MODIFIER}, {WIDE("c"), CTRL_MODIFIER},
+    {WIDE("ctl"), CTRL_MODIFIER}, {WIDE("ctrl"), CTRL_MODIFIER},   {WIDE("control"), CTRL_MODIFIER},
+    {WIDE("a"), ALT_MODIFIER},    {WIDE("alt"), ALT_MODIFIER},
 };
 
 // The modifier bits a token names, or 0 when it is no modifier word.
 int ModifierBit(const WCHAR* token) {
-    for (const ModifierWord& entry : ModifierWords) {
+    for (const ModifierWord& entry : MODIFIER_WORDS) {
         if (WideEqualsFolded(token, entry.word)) return entry.bit;
     }
     return 0;
@@ -52,17 +37,17 @@ int ColumnOfModifiers(int modifiers, const KeyTable& table) {
     switch (modifiers) {
     case 0:
         return 0;
-    case SHIFT_BIT:
+    case SHIFT_MODIFIER:
         return 1;
-    case CTRL_BIT:
+    case CTRL_MODIFIER:
         return 2;
-    case ALT_BIT:
+    case ALT_MODIFIER:
         return 3;
-    case CTRL_BIT | SHIFT_BIT:
+    case CTRL_MODIFIER | SHIFT_MODIFIER:
         return 4;
-    case CTRL_BIT | ALT_BIT:
+    case CTRL_MODIFIER | ALT_MODIFIER:
         return 5;
-    case CTRL_BIT | ALT_BIT | SHIFT_BIT:
+    case CTRL_MODIFIER | ALT_MODIFIER | SHIFT_MODIFIER:
         return table.columns > 6 ? 6 : -1;
     default:
         return -1;
@@ -88,27 +73,6 @@ int FindRow(const KeyTable& table, const WCHAR* token) {
 }
 
 } // namespace
-
-const KeyTable& ActiveKeyTable() {
-    return extendedKeyScheme ? ExtendedKeyTable : ClassicKeyTable;
-}
-
-// Reads %_4ver as a signed decimal number. Anything unreadable, overflowing or outside the range
-// of real hosts leaves hostVersion at 0 and the classic table in force.
-void ProbeHostVersion() {
-    WCHAR buffer[HOST_BUFFER_CAPACITY] = {};
-    WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%_4ver"));
-    ExpandVariables(buffer, 1);
-    buffer[HOST_BUFFER_CAPACITY - 1] = 0; // whatever the host left there, read a terminated text
-
-    int rangeError = 0;
-    int32_t version = WideToSigned(buffer, nullptr, 10, &rangeError);
-    hostVersion = 0;
-    if (!rangeError && version >= OLDEST_HOST_VERSION && version <= NEWEST_HOST_VERSION) {
-        hostVersion = version;
-    }
-    extendedKeyScheme = hostVersion >= EXTENDED_HOST_VERSION;
-}
 
 // Splits the text at hyphens into modifier words and a final key name. A hyphen separates only
 // after a non-empty token, so "-" and "Alt--" name the key "-". A hyphen that ends the text right
@@ -171,29 +135,11 @@ int32_t FormatKeyName(int32_t code, WCHAR* out) {
     return 0;
 }
 
-// One line per key: every usable combination of it, joined by " · ".
-int32_t ListHotkeys() {
-    const KeyTable& table = ActiveKeyTable();
-    for (int row = 0; row < table.rows; ++row) {
-        WCHAR line[KEY_NAME_CAPACITY];
-        line[0] = 0;
-        for (int column = 0; column < table.columns; ++column) {
-            if (KeyTableCell(table, row, column) <= 0) continue;
-            if (line[0] != 0) WideAppend(line, KEY_NAME_CAPACITY, WIDE(" \u00B7 "));
-            WideAppend(line, KEY_NAME_CAPACITY, ModifierPrefixes[column]);
-            WideAppend(line, KEY_NAME_CAPACITY, KeyTableName(table, row));
-        }
-        QPuts(line);
-        QPuts(WIDE("\r\n"));
-    }
-    return 0;
-}
-
-int IsKnownKeyCode(int32_t code) {
-    if (code <= 0) return 0;
+bool IsKnownKeyCode(int32_t code) {
+    if (code <= 0) return false;
     const KeyTable& table = ActiveKeyTable();
     for (int cell = 0; cell < table.rows * table.columns; ++cell) {
-        if (table.codes[cell] == code) return 1;
+        if (table.codes[cell] == code) return true;
     }
-    return 0;
+    return false;
 }

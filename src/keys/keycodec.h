@@ -1,22 +1,11 @@
-// The key-name codec: which key table is in force, and the translation between key names such
-// as Ctrl-Alt-F5 and host key codes.
+// The key-name codec: the translation between key names such as Ctrl-Alt-F5 and the host key
+// codes of the table in force.
 #pragma once
 
-#include "keytables.h"
+#include "keyscheme.h"
 
 // Units of every key-name buffer, terminator included.
 constexpr size_t KEY_NAME_CAPACITY = 1024;
-
-// The host's major version (0 when unreadable or outside 8..100) and whether the extended key
-// table is in force (hostVersion >= 24). Written once, by ProbeHostVersion.
-extern int32_t hostVersion;
-extern bool extendedKeyScheme;
-
-// The table in force.
-const KeyTable& ActiveKeyTable();
-
-// Asks the host for %_4ver and chooses the key table.
-void ProbeHostVersion();
 
 // Key name to code.
 //   result  meaning
@@ -30,8 +19,5 @@ int32_t ParseKeyName(const WCHAR* text);
 // Code to name, into `out` (KEY_NAME_CAPACITY units). 0 when found; -1 with "(unknown)" when not.
 int32_t FormatKeyName(int32_t code, WCHAR* out);
 
-// Prints every usable hotkey of the table in force, one line per key. Result 0.
-int32_t ListHotkeys();
-
-// 1 when the code is a positive cell of the table in force, else 0.
-int IsKnownKeyCode(int32_t code);
+// True when the code is a positive cell of the table in force.
+bool IsKnownKeyCode(int32_t code);

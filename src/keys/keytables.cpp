@@ -29,7 +29,7 @@ namespace {
 
 // ---- ClassicKeyTable: hosts before version 24 ------------------------------------------------
 
-// Rows in listing and search order: function keys, cursor and editing keys, letters, digits,
+// Rows in listing and search order: function keys, arrow and editing keys, letters, digits,
 // punctuation, keypad operators.
 #define CLASSIC_KEY_LIST(KEY) \
     /*  key         none         Shift-       Ctrl-        Alt-         Ctrl-Shift-  Ctrl-Alt-  */ \
@@ -132,6 +132,14 @@ namespace {
 
 // Rows 1-48 are the classic ones (only Ctrl-M differs); the typing keys that follow bear the
 // names newer hosts pass with a key event.
+//
+// The Ctrl-Alt-Shift- cell is the Ctrl-Alt- cell plus 0x20000 in every row but two, both as the
+// host sends them, so do not make them regular:
+//   Del  Ctrl-Alt-Del belongs to the system (it never reaches a program), so that cell is NO_KEY,
+//        here and in the classic table; Ctrl-Alt-Shift-Del arrives, as 0x70093: Ctrl-Del's code
+//        with the plugin's Ctrl-Alt-Shift bits.
+//   B    Ctrl-Alt-Shift-B arrives as 0x7003E, not 0x70030: the host's code for it differs from
+//        that of Ctrl-Alt-B in the low byte.
 #define EXTENDED_KEY_LIST(KEY) \
     /*  key         none         Shift-       Ctrl-        Alt-         Ctrl-Shift-  Ctrl-Alt-    Ctrl-Alt-Shift- */ \
     KEY("F1",       0x1003B,     0x10054,     0x1005E,     0x10068,     0x30054,     0x5005E,     0x7005E    ) \
@@ -245,15 +253,15 @@ namespace {
 #define ALIAS_NAME(name, target) WIDE(name),
 #define ALIAS_TARGET(name, target) WIDE(target),
 
-const WCHAR ClassicNames[][CLASSIC_NAME_SLOT] = {CLASSIC_KEY_LIST(NAME_OF_ROW6)};
-const int32_t ClassicCodes[][CLASSIC_COLUMNS] = {CLASSIC_KEY_LIST(CELLS_OF_ROW6)};
-const WCHAR ClassicAliasNames[][ALIAS_SLOT] = {CLASSIC_ALIAS_LIST(ALIAS_NAME)};
-const WCHAR ClassicAliasTargets[][CLASSIC_NAME_SLOT] = {CLASSIC_ALIAS_LIST(ALIAS_TARGET)};
+const WCHAR CLASSIC_NAMES[][CLASSIC_NAME_SLOT] = {CLASSIC_KEY_LIST(NAME_OF_ROW6)};
+const int32_t CLASSIC_CODES[][CLASSIC_COLUMNS] = {CLASSIC_KEY_LIST(CELLS_OF_ROW6)};
+const WCHAR CLASSIC_ALIAS_NAMES[][ALIAS_SLOT] = {CLASSIC_ALIAS_LIST(ALIAS_NAME)};
+const WCHAR CLASSIC_ALIAS_TARGETS[][CLASSIC_NAME_SLOT] = {CLASSIC_ALIAS_LIST(ALIAS_TARGET)};
 
-const WCHAR ExtendedNames[][EXTENDED_NAME_SLOT] = {EXTENDED_KEY_LIST(NAME_OF_ROW7)};
-const int32_t ExtendedCodes[][EXTENDED_COLUMNS] = {EXTENDED_KEY_LIST(CELLS_OF_ROW7)};
-const WCHAR ExtendedAliasNames[][ALIAS_SLOT] = {EXTENDED_ALIAS_LIST(ALIAS_NAME)};
-const WCHAR ExtendedAliasTargets[][EXTENDED_NAME_SLOT] = {EXTENDED_ALIAS_LIST(ALIAS_TARGET)};
+const WCHAR EXTENDED_NAMES[][EXTENDED_NAME_SLOT] = {EXTENDED_KEY_LIST(NAME_OF_ROW7)};
+const int32_t EXTENDED_CODES[][EXTENDED_COLUMNS] = {EXTENDED_KEY_LIST(CELLS_OF_ROW7)};
+const WCHAR EXTENDED_ALIAS_NAMES[][ALIAS_SLOT] = {EXTENDED_ALIAS_LIST(ALIAS_NAME)};
+const WCHAR EXTENDED_ALIAS_TARGETS[][EXTENDED_NAME_SLOT] = {EXTENDED_ALIAS_LIST(ALIAS_TARGET)};
 
 // clang-format on
 
@@ -261,25 +269,25 @@ template <typename T, size_t N> constexpr int CountOf(const T (&)[N]) {
     return int(N);
 }
 
-static_assert(CountOf(ClassicNames) == CLASSIC_ROWS, "one classic name per row");
-static_assert(CountOf(ClassicCodes) == CLASSIC_ROWS, "one classic code row per key");
-static_assert(CountOf(ClassicAliasNames) == CLASSIC_ALIASES, "classic alias names");
-static_assert(CountOf(ClassicAliasTargets) == CLASSIC_ALIASES, "classic alias targets");
-static_assert(CountOf(ExtendedNames) == EXTENDED_ROWS, "one extended name per row");
-static_assert(CountOf(ExtendedCodes) == EXTENDED_ROWS, "one extended code row per key");
-static_assert(CountOf(ExtendedAliasNames) == EXTENDED_ALIASES, "extended alias names");
-static_assert(CountOf(ExtendedAliasTargets) == EXTENDED_ALIASES, "extended alias targets");
+static_assert(CountOf(CLASSIC_NAMES) == CLASSIC_ROWS, "one classic name per row");
+static_assert(CountOf(CLASSIC_CODES) == CLASSIC_ROWS, "one classic code row per key");
+static_assert(CountOf(CLASSIC_ALIAS_NAMES) == CLASSIC_ALIASES, "classic alias names");
+static_assert(CountOf(CLASSIC_ALIAS_TARGETS) == CLASSIC_ALIASES, "classic alias targets");
+static_assert(CountOf(EXTENDED_NAMES) == EXTENDED_ROWS, "one extended name per row");
+static_assert(CountOf(EXTENDED_CODES) == EXTENDED_ROWS, "one extended code row per key");
+static_assert(CountOf(EXTENDED_ALIAS_NAMES) == EXTENDED_ALIASES, "extended alias names");
+static_assert(CountOf(EXTENDED_ALIAS_TARGETS) == EXTENDED_ALIASES, "extended alias targets");
 static_assert(CLASSIC_COLUMNS <= MODIFIER_COLUMNS && EXTENDED_COLUMNS <= MODIFIER_COLUMNS,
               "every column has a prefix");
 
 } // namespace
 
 const KeyTable ClassicKeyTable = {
-    CLASSIC_ROWS,    CLASSIC_COLUMNS, CLASSIC_NAME_SLOT,    ClassicNames[0],
-    ClassicCodes[0], CLASSIC_ALIASES, ClassicAliasNames[0], ClassicAliasTargets[0],
+    CLASSIC_ROWS,     CLASSIC_COLUMNS, CLASSIC_NAME_SLOT,      CLASSIC_NAMES[0],
+    CLASSIC_CODES[0], CLASSIC_ALIASES, CLASSIC_ALIAS_NAMES[0], CLASSIC_ALIAS_TARGETS[0],
 };
 
 const KeyTable ExtendedKeyTable = {
-    EXTENDED_ROWS,    EXTENDED_COLUMNS, EXTENDED_NAME_SLOT,    ExtendedNames[0],
-    ExtendedCodes[0], EXTENDED_ALIASES, ExtendedAliasNames[0], ExtendedAliasTargets[0],
+    EXTENDED_ROWS,     EXTENDED_COLUMNS, EXTENDED_NAME_SLOT,      EXTENDED_NAMES[0],
+    EXTENDED_CODES[0], EXTENDED_ALIASES, EXTENDED_ALIAS_NAMES[0], EXTENDED_ALIAS_TARGETS[0],
 };

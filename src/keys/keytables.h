@@ -9,13 +9,19 @@
 #include "../platform/platform.h"
 
 // Cell markers. No cell holds 0: 0 means "no key" everywhere else.
-constexpr int32_t NO_KEY = -1;       // the key does not offer this combination
-constexpr int32_t NOT_ALLOWED = -2;  // a combination that may not serve as a hotkey
+constexpr int32_t NO_KEY = -1;      // the key does not offer this combination
+constexpr int32_t NOT_ALLOWED = -2; // a combination that may not serve as a hotkey
 
 // Modifier columns; the index is the column number of both tables.
 constexpr int MODIFIER_COLUMNS = 7;
-constexpr int MODIFIER_SLOT = 16;  // units per prefix, terminator included
+constexpr int MODIFIER_SLOT = 16; // units per prefix, terminator included
 extern const WCHAR ModifierPrefixes[MODIFIER_COLUMNS][MODIFIER_SLOT];
+
+// A set of modifier keys, one bit per key: the words of a key name as the codec collects them,
+// and the keys held down as the keystroke dispatch reads them.
+constexpr int SHIFT_MODIFIER = 1;
+constexpr int CTRL_MODIFIER = 2;
+constexpr int ALT_MODIFIER = 4;
 
 // The plugin's own modifier bits, carried by the Ctrl-Shift-, Ctrl-Alt- and Ctrl-Alt-Shift-
 // columns and ORed into live key codes by the keystroke dispatch.
@@ -23,17 +29,17 @@ constexpr int32_t CTRL_SHIFT_BITS = 0x20000;
 constexpr int32_t CTRL_ALT_BITS = 0x40000;
 constexpr int32_t CTRL_ALT_SHIFT_BITS = 0x60000;
 
-constexpr int ALIAS_SLOT = 16;  // units per alias name, terminator included
+constexpr int ALIAS_SLOT = 16; // units per alias name, terminator included
 
 struct KeyTable {
     int rows;
     int columns;
-    int nameSlot;                // units per key name, terminator included
-    const WCHAR* names;          // rows * nameSlot units
-    const int32_t* codes;        // rows * columns cells, row after row
+    int nameSlot;         // units per key name, terminator included
+    const WCHAR* names;   // rows * nameSlot units
+    const int32_t* codes; // rows * columns cells, row after row
     int aliasCount;
-    const WCHAR* aliasNames;     // aliasCount * ALIAS_SLOT units
-    const WCHAR* aliasTargets;   // aliasCount * nameSlot units
+    const WCHAR* aliasNames;   // aliasCount * ALIAS_SLOT units
+    const WCHAR* aliasTargets; // aliasCount * nameSlot units
 };
 
 constexpr int CLASSIC_ROWS = 74;

@@ -13,7 +13,7 @@ const WCHAR BeepModeNames[BEEP_MODES][BEEP_NAME_SLOT] = {
 
 // The sound-alias identifiers of the system sounds ('S' in the low byte, the sound's mark in the
 // high byte); 0 where the mode plays no system sound. ORDER: BeepModeNames.
-static const uintptr_t BeepSoundAliases[BEEP_MODES] = {
+static const uintptr_t BEEP_SOUND_ALIASES[BEEP_MODES] = {
     0,      // Off
     0,      // Honk: the host's beep
     0x2A53, // SND_ALIAS_SYSTEMASTERISK
@@ -24,7 +24,7 @@ static const uintptr_t BeepSoundAliases[BEEP_MODES] = {
 };
 
 static_assert(sizeof(BeepModeNames) / sizeof(BeepModeNames[0]) ==
-                  sizeof(BeepSoundAliases) / sizeof(BeepSoundAliases[0]),
+                  sizeof(BEEP_SOUND_ALIASES) / sizeof(BEEP_SOUND_ALIASES[0]),
               "one alias per beep mode");
 
 void SoundErrorBeep() {
@@ -35,6 +35,6 @@ void SoundErrorBeep() {
         return;
     }
     // The alias id stands in place of the sound's name, as SND_ALIAS_ID asks.
-    PlaySoundW(reinterpret_cast<LPCWSTR>(BeepSoundAliases[mode]), nullptr,
+    PlaySoundW(reinterpret_cast<LPCWSTR>(BEEP_SOUND_ALIASES[mode]), nullptr,
                SND_ALIAS_ID | SND_ASYNC);
 }

@@ -1,8 +1,10 @@
 // Keystroke dispatch: every key typed on the host's command line arrives here. It is turned into
-// one key code with the live modifier bits, compared with the two hotkeys, and the matching
-// action runs; a hotkey is consumed whatever its action made of it, any other key passes through.
+// one key code with the live modifier bits and compared with the two hotkeys; the matching action
+// runs, and dispatch alone sounds the beep when it fails and consumes the key whatever it made of
+// it. Any other key passes through untouched.
 #include "dispatch.h"
 
+#include "../actions/editline.h"
 #include "../actions/expand.h"
 #include "../actions/mathword.h"
 #include "../keys/keycodec.h"
@@ -12,10 +14,6 @@
 
 namespace {
 
-// The modifier state: one bit per key, as the key tables' columns are built from them.
-constexpr int SHIFT_HELD = 1;
-constexpr int CTRL_HELD = 2;
-constexpr int ALT_HELD = 4;
 // GetAsyncKeyState sets this bit while the key is down.
 constexpr SHORT KEY_DOWN = SHORT(0x8000);
 
@@ -31,40 +29,46 @@ int32_t EventKeyCode(const KeyEvent* event) {
     return ParseKeyName(event->keyName);
 }
 
-// The math hotkey: the word at the caret becomes its value, or the beep sounds.
-void RunMathWord(KeyEvent* event) {
-    int32_t caret = CursorIndex(event);
-    if (MathWord(event->line, &caret) == 1) {
+// The math action on the event: MathWord on the line and the caret's index; on success the caret
+// moves to where MathWord left it and the line is redrawn. MathWord's result.
+int MathWordAtCaret(KeyEvent* event) {
+    int32_t caret = CaretIndex(event);
+    int result = MathWord(event->line, &caret);
+    if (result == 1) {
         event->cursor = event->line + caret;
         event->redraw = 1;
-    } else {
-        SoundErrorBeep();
     }
-    ConsumeKey(event);
+    return result;
+}
+
+// Marks the key as handled: keyCode 0 and, on hosts with the extended key table, an empty key
+// name, so that the host does nothing further with it.
+void ConsumeKey(KeyEvent* event) {
+    event->keyCode = 0;
+    if (extendedKeyScheme && event->keyName) event->keyName[0] = 0;
 }
 
 } // namespace
 
+// Shift, Ctrl or Alt alone adds nothing: the host already gives each of them a key code of its
+// own (the tables' Shift-, Ctrl- and Alt- columns). Only the combinations, which the host does not
+// tell apart from the key with one of their modifiers, carry the plugin's bits. Alt with Shift
+// has no column in either table, and all three keys none in the classic one.
 int32_t LiveModifierBits() {
-    int state = 0;
-    if (Held(VK_SHIFT)) state |= SHIFT_HELD;
-    if (Held(VK_CONTROL)) state |= CTRL_HELD;
-    if (Held(VK_MENU)) state |= ALT_HELD;
-    switch (state) {
-    case SHIFT_HELD | CTRL_HELD:
+    int held = 0;
+    if (Held(VK_SHIFT)) held |= SHIFT_MODIFIER;
+    if (Held(VK_CONTROL)) held |= CTRL_MODIFIER;
+    if (Held(VK_MENU)) held |= ALT_MODIFIER;
+    switch (held) {
+    case SHIFT_MODIFIER | CTRL_MODIFIER:
         return CTRL_SHIFT_BITS;
-    case CTRL_HELD | ALT_HELD:
+    case CTRL_MODIFIER | ALT_MODIFIER:
         return CTRL_ALT_BITS;
-    case SHIFT_HELD | CTRL_HELD | ALT_HELD:
+    case SHIFT_MODIFIER | CTRL_MODIFIER | ALT_MODIFIER:
         return extendedKeyScheme ? CTRL_ALT_SHIFT_BITS : 0;
     default:
         return 0;
     }
-}
-
-void ConsumeKey(KeyEvent* event) {
-    event->keyCode = 0;
-    if (extendedKeyScheme && event->keyName) event->keyName[0] = 0;
 }
 
 // Always 0. A marker code from the key-name parser (-1, -2) keeps its value under the modifier
@@ -74,8 +78,15 @@ PLUGIN_EXPORT int key(KeyEvent* event) {
     int32_t code = EventKeyCode(event);
     if (code == 0) return 0;
     code |= LiveModifierBits();
+    int result = 0;
     // The expand hotkey is compared first, so it wins when both hotkeys are the same key.
-    if (code == PluginSettings.Hotkey) return ExpandExpression(event);
-    if (code == PluginSettings.MathHotkey) RunMathWord(event);
+    if (code == PluginSettings.Hotkey)
+        result = ExpandExpression(event);
+    else if (code == PluginSettings.MathHotkey)
+        result = MathWordAtCaret(event);
+    else
+        return 0;
+    if (result != 1) SoundErrorBeep();
+    ConsumeKey(event);
     return 0;
 }

@@ -10,11 +10,11 @@ struct PluginInfo {
     const WCHAR* email;
     const WCHAR* webPage;
     const WCHAR* description;
-    const WCHAR* functions;  // the command and (after "*") the keystroke handler
+    const WCHAR* functions; // the command and (after "*") the keystroke handler
     int32_t major;
     int32_t minor;
     int32_t build;
-    uint8_t reserved[20];    // the host's; kept zero and never touched
+    uint8_t reserved[20]; // the host's; kept zero and never touched
 };
 
 static_assert(offsetof(PluginInfo, name) == 0, "PluginInfo.name");

@@ -2,8 +2,8 @@
 // where in it the message arose.
 #include "messages.h"
 
-#include "../host/host.h"
 #include "../platform/widetext.h"
+#include "tallix_version.h"
 
 void PrintMessagePrefix() {
     WCHAR buffer[HOST_BUFFER_CAPACITY] = {};
@@ -11,7 +11,7 @@ void PrintMessagePrefix() {
 
     // The name goes out before anything is expanded, so it is there whatever the host does.
     WideCopy(buffer, HOST_BUFFER_CAPACITY, WIDE("%_batch"));
-    Qprintf(err, WIDE("%s plugin: "), WIDE("Tallix"));
+    Qprintf(err, WIDE("%s plugin: "), WIDE(TALLIX_PRODUCT_NAME));
     ExpandVariables(buffer, 1);
     if (buffer[0] == WIDE('0')) return; // no batch file running
 

@@ -11,9 +11,9 @@ PluginSettingsRecord PluginSettings = {DEFAULT_HOTKEY, DEFAULT_MATH_HOTKEY, DEFA
 const WCHAR SettingsKeyPath[] = WIDE("Software\\REDeraded\\Tallix");
 
 // The registry value names. ORDER: the order in which they are read and written.
-static const WCHAR HotkeyValueName[] = WIDE("Hotkey");
-static const WCHAR MathHotkeyValueName[] = WIDE("MathHotkey");
-static const WCHAR ErrorBeepValueName[] = WIDE("ErrorBeep");
+static const WCHAR HOTKEY_VALUE_NAME[] = WIDE("Hotkey");
+static const WCHAR MATH_HOTKEY_VALUE_NAME[] = WIDE("MathHotkey");
+static const WCHAR ERROR_BEEP_VALUE_NAME[] = WIDE("ErrorBeep");
 
 const WCHAR* RootName(HKEY root) {
     return root == HKEY_LOCAL_MACHINE ? WIDE("HKLM") : WIDE("HKCU");
@@ -30,6 +30,9 @@ void ApplyDefaultSettings() {
 static bool QueryDword(HKEY key, const WCHAR* name, DWORD* value) {
     DWORD type = REG_NONE;
     DWORD size = sizeof(DWORD);
+    // A value that cannot be read is left as -1 (as a hotkey code) and 0xFFFFFFFF (as a beep
+    // mode): no key table holds the one and no beep mode is the other, so each later check of
+    // the value refuses it on its own as well.
     *value = 0xFFFFFFFFu;
     LSTATUS status =
         RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
@@ -42,9 +45,9 @@ bool LoadSettings(HKEY root) {
 
     DWORD hotkey = 0, mathHotkey = 0, errorBeep = 0;
     int faults = 0;
-    if (!QueryDword(key, HotkeyValueName, &hotkey)) ++faults;
-    if (!QueryDword(key, MathHotkeyValueName, &mathHotkey)) ++faults;
-    if (!QueryDword(key, ErrorBeepValueName, &errorBeep) || errorBeep > MAX_ERROR_BEEP) ++faults;
+    if (!QueryDword(key, HOTKEY_VALUE_NAME, &hotkey)) ++faults;
+    if (!QueryDword(key, MATH_HOTKEY_VALUE_NAME, &mathHotkey)) ++faults;
+    if (!QueryDword(key, ERROR_BEEP_VALUE_NAME, &errorBeep) || errorBeep > MAX_ERROR_BEEP) ++faults;
     RegCloseKey(key);
 
     // Saved codes must name a usable hotkey of the key table in force; a code saved under the
@@ -60,8 +63,7 @@ bool LoadSettings(HKEY root) {
 }
 
 static int ReportRegistryError(const WCHAR* format, HKEY root) {
-    PrintMessagePrefix();
-    Qprintf(GetStdHandle(STD_ERROR_HANDLE), format, RootName(root), SettingsKeyPath);
+    PrintErrorMessage(format, RootName(root), SettingsKeyPath);
     return -1;
 }
 
@@ -78,9 +80,9 @@ int SaveSettings(HKEY root) {
 
     // Every write is checked: a value that did not reach the registry is a failed save.
     bool written =
-        SetDword(key, HotkeyValueName, static_cast<DWORD>(PluginSettings.Hotkey)) &&
-        SetDword(key, MathHotkeyValueName, static_cast<DWORD>(PluginSettings.MathHotkey)) &&
-        SetDword(key, ErrorBeepValueName, PluginSettings.ErrorBeep);
+        SetDword(key, HOTKEY_VALUE_NAME, static_cast<DWORD>(PluginSettings.Hotkey)) &&
+        SetDword(key, MATH_HOTKEY_VALUE_NAME, static_cast<DWORD>(PluginSettings.MathHotkey)) &&
+        SetDword(key, ERROR_BEEP_VALUE_NAME, PluginSettings.ErrorBeep);
     int result = 0;
     if (!written)
         result = ReportRegistryError(WIDE("Error writing to registry  (%s\\%s)\r\n"), root);

@@ -4,14 +4,14 @@
 #include "../platform/platform.h"
 
 struct PluginSettingsRecord {
-    int32_t Hotkey;      // host key code of the expand hotkey
-    int32_t MathHotkey;  // host key code of the math hotkey
-    uint32_t ErrorBeep;  // error beep mode 0..6
+    int32_t Hotkey;     // host key code of the expand hotkey
+    int32_t MathHotkey; // host key code of the math hotkey
+    uint32_t ErrorBeep; // error beep mode 0..6
 };
 
-constexpr int32_t DEFAULT_HOTKEY = 0x1002D;       // Alt-X
-constexpr int32_t DEFAULT_MATH_HOTKEY = 0x10083;  // Alt-= (Alt-Plus on newer hosts)
-constexpr uint32_t DEFAULT_ERROR_BEEP = 2;        // Asterisk
+constexpr int32_t DEFAULT_HOTKEY = 0x1002D;      // Alt-X
+constexpr int32_t DEFAULT_MATH_HOTKEY = 0x10083; // Alt-= (Alt-Plus on newer hosts)
+constexpr uint32_t DEFAULT_ERROR_BEEP = 2;       // Asterisk
 constexpr uint32_t MAX_ERROR_BEEP = 6;
 
 // Process-wide; hold the defaults until InitializePlugin runs.

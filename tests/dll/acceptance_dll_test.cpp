@@ -11,6 +11,7 @@
 #include "src/host/host.h"
 #include "tests/support/edit_line.h"
 #include "tests/support/host_capture.h"
+#include "tallix_version.h"
 
 namespace {
 
@@ -120,10 +121,12 @@ void WholeRun(int generation) {
     ASSERT_EQ(info, e.GetPluginInfo());
     EXPECT_EQ(Text(L"Tallix"), *reinterpret_cast<const wchar_t**>(info + 0));
     EXPECT_EQ(Text(L"tallix,*key"), *reinterpret_cast<const wchar_t**>(info + 40));
-    EXPECT_EQ(1, *reinterpret_cast<int*>(info + 48));
-    EXPECT_EQ(31, *reinterpret_cast<int*>(info + 52));
+    EXPECT_EQ(TALLIX_VERSION_MAJOR, *reinterpret_cast<int*>(info + 48));
+    EXPECT_EQ(TALLIX_VERSION_MINOR, *reinterpret_cast<int*>(info + 52));
     EXPECT_EQ(0, e.InitializePlugin());
-    EXPECT_EQ(Text(L"Tallix v1.31.0 loaded.  Expand: F5, Math: F6\r\n"), support::HostStdout());
+    EXPECT_EQ(Text(L"" TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                   " loaded.  Expand: F5, Math: F6\r\n"),
+              support::HostStdout());
 
     // The expand hotkey, by code and (newer hosts) by name.
     Keystroke expand(L"echo %foo!", 9, F5);
@@ -149,12 +152,12 @@ void WholeRun(int generation) {
     EXPECT_EQ(plain, failed.Line());
     EXPECT_EQ(0, failed.event.keyCode);
     Text opener;
-    while (opener.size() < 65535) opener += L"%(";
-    opener.resize(65535);
+    while (opener.size() < size_t(MAX_LINE_LENGTH)) opener += L"%(";
+    opener.resize(MAX_LINE_LENGTH);
     Keystroke adversarial(opener, opener.size(), F5);
     e.key(&adversarial.event);
     EXPECT_TRUE(adversarial.Line() == opener);
-    Text longWord(65535, L'1');
+    Text longWord(MAX_LINE_LENGTH, L'1');
     Keystroke longMath(longWord, 10, F6);
     e.key(&longMath.event);
     EXPECT_TRUE(longMath.Line() == longWord);

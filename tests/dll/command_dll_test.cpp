@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/host_capture.h"
+#include "tallix_version.h"
 #include "tests/support/registry_sandbox.h"
 
 using support::HostStderr;
@@ -92,8 +93,9 @@ class CommandDll : public ::testing::Test {
 };
 
 Text Report(const Text& expandKey, const Text& mathKey, const Text& beep) {
-    return L"\r\nTallix v1.31.0 settings:\r\n\n    Expand expression at cursor . . . " + expandKey +
-           L"\r\n    Do math on word at cursor . . . . " + mathKey +
+    return L"\r\n" TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+           " settings:\r\n\n    Expand expression at cursor . . . " +
+           expandKey + L"\r\n    Do math on word at cursor . . . . " + mathKey +
            L"\r\n    Error beep  . . . . . . . . . . . /B: " + beep + L")\r\n";
 }
 

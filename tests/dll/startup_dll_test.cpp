@@ -11,6 +11,7 @@
 
 #include "tests/support/host_capture.h"
 #include "tests/support/settings_registry.h"
+#include "tallix_version.h"
 
 using support::HostStderr;
 using support::HostStdout;
@@ -130,15 +131,20 @@ TEST_F(StartupDll, SettingsInForceShowInTheBanner) {
     };
     const Case cases[] = {
         {"defaults, classic host", L"23", false, 0, false,
-         "Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-=\r\n"},
+         TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                             " loaded.  Expand: Alt-X, Math: Alt-=\r\n"},
         {"defaults, newer host", L"24", false, 0, false,
-         "Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-Plus\r\n"},
+         TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                             " loaded.  Expand: Alt-X, Math: Alt-Plus\r\n"},
         {"HKCU serves", L"24", true, 1, true,
-         "Tallix v1.31.0 loaded.  Expand: F1, Math: Ctrl-Alt-Shift-F2\r\n"},
+         TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                             " loaded.  Expand: F1, Math: Ctrl-Alt-Shift-F2\r\n"},
         {"HKCU rejected, HKLM serves", L"23", true, 7, true,
-         "Tallix v1.31.0 loaded.  Expand: Shift-F3, Math: Ctrl-F4\r\n"},
+         TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                             " loaded.  Expand: Shift-F3, Math: Ctrl-F4\r\n"},
         {"HKCU code unknown to the classic table", L"23", true, 1, false,
-         "Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-=\r\n"},
+         TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                             " loaded.  Expand: Alt-X, Math: Alt-=\r\n"},
     };
     for (const Case& c : cases) {
         TakeCmdReset();

@@ -14,8 +14,7 @@ namespace {
 
 using Text = std::u16string;
 
-constexpr size_t LINE_UNITS = 65536;
-constexpr size_t MAX_LINE = LINE_UNITS - 1;
+constexpr size_t MAX_LINE = size_t(MAX_LINE_LENGTH);
 
 Text Repeat(const Text& piece, size_t units) {
     Text text;
@@ -34,7 +33,7 @@ void Prepare(int hostVersion) {
 // The inputs of the scenario about to run, built beforehand so that the measured part holds the
 // export call alone.
 std::unique_ptr<support::EditLine> pendingKey;
-std::vector<char16_t> pendingText(65536, 0);
+std::vector<char16_t> pendingText(EDIT_LINE_CAPACITY, 0);
 
 struct Call {
     std::function<void()> prepare;

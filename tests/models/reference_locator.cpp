@@ -1,5 +1,5 @@
-// The recursive character loop of the locator, one step per rule, with nothing remembered
-// between runs. See reference_locator.h.
+// The locator's model: one recursive loop over the characters, one step per rule, with nothing
+// remembered between runs. See reference_locator.h.
 #include "tests/models/reference_locator.h"
 
 #include "src/platform/widetext.h"

@@ -1,4 +1,6 @@
-// The reference model of the locator: the recursive character loop, transcribed step by step.
+// The reference model of the locator, and the definition of its result: one recursive loop over
+// the characters, one run per body, one step per rule, written for plain reading rather than
+// speed. The locator in src/actions/ must give what this model gives.
 //
 // It re-reads the body of every unclosed opener, so its time grows exponentially with nested
 // unclosed openers and its recursion with the nesting depth. Tests, fuzz targets and benchmarks

@@ -2,6 +2,8 @@
 // command is accepted, combinations, restore and save, and the version report.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -11,6 +13,7 @@
 #include "src/plugin/exports.h"
 #include "src/plugin/settings.h"
 #include "tests/support/plugin_state.h"
+#include "tallix_version.h"
 
 #if !defined(_WIN32)
 #include "standin/win32/win32_control.h"
@@ -39,7 +42,8 @@ const WCHAR* const kBeepNames[] = {WIDE("Off"),          WIDE("Honk"),        WI
 
 // The settings report as the command prints it.
 Text Report(const WCHAR* expandKey, const WCHAR* mathKey, uint32_t beep) {
-    return Text(WIDE("\r\nTallix v1.31.0 settings:\r\n\n")) +
+    return Text(
+               WIDE("\r\n" TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT " settings:\r\n\n")) +
            WIDE("    Expand expression at cursor . . . ") + expandKey + WIDE("\r\n") +
            WIDE("    Do math on word at cursor . . . . ") + mathKey + WIDE("\r\n") +
            WIDE("    Error beep  . . . . . . . . . . . /B: ") + Number(beep) + WIDE("  (") +
@@ -48,9 +52,10 @@ Text Report(const WCHAR* expandKey, const WCHAR* mathKey, uint32_t beep) {
 
 const Text kDefaultReport = Report(WIDE("Alt-X"), WIDE("Alt-="), 2);
 
-const Text kVersionReport = WIDE("\r\n\t\t\t\tTallix \t\t1.31.0.1 (x64)\r\n"
-                                 "\t\t\t\tExpandExpression \t1.0.5.0\r\n"
-                                 "\t\t\t\tMathWord \t\t1.2.0.1\r\n");
+const Text kVersionReport =
+    WIDE("\r\n\t\t\t\t" TALLIX_PRODUCT_NAME " \t\t" TALLIX_VERSION_TEXT " (x64)\r\n"
+         "\t\t\t\tExpandExpression \t1.0.5.0\r\n"
+         "\t\t\t\tMathWord \t\t1.2.0.1\r\n");
 
 int RunTallix(const Text& tail) {
     Text writable = tail;
@@ -275,7 +280,7 @@ TEST_F(CommandTest, KeyWordsSetTheHotkeys) {
 }
 
 TEST_F(CommandTest, ListStandsAlone) {
-    ListHotkeys();
+    ASSERT_EQ(0, RunTallix(WIDE("/L")));
     const Text listing = HostStdout();
     ASSERT_FALSE(listing.empty());
     for (const WCHAR* tail : {WIDE("/L"), WIDE("/l /q"), WIDE("/L /B:3"), WIDE("/B:3 /L /L")}) {
@@ -460,6 +465,48 @@ TEST(ParseNumber, DecimalAndHex) {
     uint32_t out = 5;
     EXPECT_EQ(-1, ParseNumber(nullptr, &out));
     EXPECT_EQ(5u, out);
+}
+
+// ---- The hotkey listing, against listings written down by hand --------------------------------
+
+std::string ReadGolden(const char* name) {
+    std::ifstream file(std::string(TALLIX_GOLDEN_DIR) + "/" + name, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+size_t CountLines(const std::string& text) {
+    size_t lines = 0;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    return lines;
+}
+
+TEST_F(CommandTest, ListingMatchesGoldenFiles) {
+    struct ListingCase {
+        int version;
+        const char* golden;
+        size_t lines;
+    };
+    const ListingCase cases[] = {
+        {0, "listing_classic.txt", 74},
+        {24, "listing_extended.txt", 72},
+    };
+    for (const ListingCase& c : cases) {
+        SCOPED_TRACE(c.golden);
+        support::ResetPluginState();
+        support::UseHostVersion(c.version);
+        EXPECT_EQ(0, RunTallix(WIDE("/L")));
+        std::string listing = support::Utf8(support::HostStdout());
+        std::string golden = ReadGolden(c.golden);
+        ASSERT_FALSE(golden.empty());
+        EXPECT_EQ(c.lines, CountLines(golden));
+        EXPECT_EQ(golden, listing);
+        // Each line goes out as its text and then its line end.
+        EXPECT_EQ(2 * c.lines, support::HostInputs('U').size());
+    }
 }
 
 } // namespace

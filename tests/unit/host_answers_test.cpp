@@ -37,7 +37,7 @@ constexpr unsigned char CANARY = 0xA5;
 
 // The answer lengths tried at every call site. In the fill mode the host writes that many
 // units with no terminator; the last one fills a whole buffer.
-const size_t kAnswerLengths[] = {8191, 8192, 10000, 40000, 65535};
+const size_t kAnswerLengths[] = {8191, 8192, 10000, 40000, size_t(MAX_LINE_LENGTH)};
 constexpr size_t WHOLE_BUFFER = HOST_BUFFER_CAPACITY;
 
 class HostAnswers : public support::PluginTest {
@@ -65,7 +65,7 @@ TEST_F(HostAnswers, ExpandSplicesWhatFitsAndRefusesTheRest) {
             TakeCmdSetExpansion(WIDE("%v"), answer.c_str());
             EditLine edit(WIDE("x %v"), 4, DEFAULT_HOTKEY);
             EXPECT_TRUE(CanaryIntactAfter([&] { key(&edit.event); })) << mode << " " << n;
-            bool fits = n < WHOLE_BUFFER && 2 + n <= 65535;
+            bool fits = n < WHOLE_BUFFER && 2 + n <= size_t(MAX_LINE_LENGTH);
             EXPECT_EQ(fits ? WIDE("x ") + answer : Text(WIDE("x %v")), edit.Line()) << n;
             EXPECT_EQ(fits ? long(2 + n) : 4, edit.Caret()) << n;
             EXPECT_EQ(fits ? 0 : 1, TakeCmdHonkCount()) << mode << " " << n;
@@ -87,7 +87,7 @@ TEST_F(HostAnswers, MathSplicesWhatFitsAndRefusesTheRest) {
             TakeCmdSetEvaluation(WIDE("1+1"), answer.c_str());
             EditLine edit(WIDE("1+1"), 3, DEFAULT_MATH_HOTKEY);
             EXPECT_TRUE(CanaryIntactAfter([&] { key(&edit.event); })) << mode << " " << n;
-            bool fits = n <= 65535;
+            bool fits = n <= size_t(MAX_LINE_LENGTH);
             EXPECT_EQ(fits ? answer : Text(WIDE("1+1")), edit.Line()) << n;
             EXPECT_EQ(fits ? long(n) : 3, edit.Caret()) << n;
             EXPECT_EQ(fits ? 0 : 1, TakeCmdHonkCount()) << mode << " " << n;

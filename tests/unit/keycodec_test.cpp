@@ -2,11 +2,10 @@
 // known-code test and the /L listing.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "src/keys/keycodec.h"
+#include "src/plugin/lifecycle.h"
 #include "tests/support/plugin_state.h"
 
 using support::Text;
@@ -315,51 +314,4 @@ TEST_F(KeyCodec, ProbeAsksForVersionOnceAndSurvivesAFailedExpansion) {
     EXPECT_EQ(24, hostVersion);
     EXPECT_TRUE(extendedKeyScheme);
     EXPECT_EQ(0x7002D, ParseKeyName(WIDE("Ctrl-Alt-Shift-X")));
-}
-
-// ---- ListHotkeys
-// ----------------------------------------------------------------------------------
-
-namespace {
-
-std::string ReadGolden(const char* name) {
-    std::ifstream file(std::string(TALLIX_GOLDEN_DIR) + "/" + name, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-size_t CountLines(const std::string& text) {
-    size_t lines = 0;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
-        ++lines;
-    }
-    return lines;
-}
-
-} // namespace
-
-TEST_F(KeyCodec, ListingMatchesGoldenFiles) {
-    struct ListingCase {
-        int version;
-        const char* golden;
-        size_t lines;
-    };
-    const ListingCase cases[] = {
-        {CLASSIC, "listing_classic.txt", 74},
-        {EXTENDED, "listing_extended.txt", 72},
-    };
-    for (const ListingCase& c : cases) {
-        SCOPED_TRACE(c.golden);
-        support::ResetPluginState();
-        support::UseHostVersion(c.version);
-        EXPECT_EQ(0, ListHotkeys());
-        std::string listing = Utf8(support::HostStdout());
-        std::string golden = ReadGolden(c.golden);
-        ASSERT_FALSE(golden.empty());
-        EXPECT_EQ(c.lines, CountLines(golden));
-        EXPECT_EQ(golden, listing);
-        // Each line goes out as its text and then its line end.
-        EXPECT_EQ(2 * c.lines, support::HostInputs('U').size());
-    }
 }

@@ -1,10 +1,14 @@
-// The key tables' invariants, checked as counts and rules over the data: they catch a mistyped
-// cell or name without repeating the tables here.
+// The key tables' invariants, checked as counts and rules over the data, and every cell against
+// golden files (tests/golden/cells_*.txt) written down from the host's key codes apart from the
+// tables' source: a changed cell, even one no rule covers, fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "src/keys/keytables.h"
 #include "src/platform/widetext.h"
@@ -247,3 +251,41 @@ TEST(KeyTables, CodesSharedRenamedAndClassicOnly) {
     EXPECT_EQ(Text(WIDE("Alt-=")), classic[0x10083]);
     EXPECT_EQ(Text(WIDE("Alt-Plus")), extended[0x10083]);
 }
+
+namespace {
+
+// One line per cell, row after row and column after column: the modifier prefix and key name,
+// a tab, and the code in hexadecimal or the marker (-1, -2).
+std::vector<std::string> CellLines(const KeyTable& table) {
+    std::vector<std::string> lines;
+    for (int row = 0; row < table.rows; ++row) {
+        for (int column = 0; column < table.columns; ++column) {
+            int32_t code = KeyTableCell(table, row, column);
+            char number[16];
+            std::snprintf(number, sizeof number, code < 0 ? "%d" : "0x%X", code);
+            lines.push_back(Utf8(ModifierPrefixes[column]) + Utf8(KeyTableName(table, row)) + "\t" +
+                            number);
+        }
+    }
+    return lines;
+}
+
+TEST(KeyTables, EveryCellMatchesTheGoldenFile) {
+    const struct {
+        const KeyTable* table;
+        const char* golden;
+    } cases[] = {{&ClassicKeyTable, "cells_classic.txt"},
+                 {&ExtendedKeyTable, "cells_extended.txt"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.golden);
+        std::ifstream file(std::string(TALLIX_GOLDEN_DIR) + "/" + c.golden, std::ios::binary);
+        std::vector<std::string> golden;
+        for (std::string line; std::getline(file, line);) golden.push_back(line);
+        const std::vector<std::string> cells = CellLines(*c.table);
+        ASSERT_EQ(golden.size(), cells.size());
+        for (size_t i = 0; i < cells.size(); ++i)
+            EXPECT_EQ(golden[i], cells[i]) << "line " << i + 1;
+    }
+}
+
+} // namespace

@@ -1,6 +1,6 @@
 // Silenced host calls: the host sees "nul" as both standard streams during the call, the saved
 // handles come back afterwards, and the call still runs when "nul" cannot be opened.
-#include "src/plugin/silenced.h"
+#include "src/host/silenced.h"
 #include "tests/support/plugin_state.h"
 
 #if !defined(_WIN32)

@@ -5,6 +5,7 @@
 #include "src/plugin/settings.h"
 #include "tests/support/plugin_state.h"
 #include "tests/support/settings_registry.h"
+#include "tallix_version.h"
 
 #include <cstring>
 #include <string>
@@ -153,9 +154,10 @@ TEST_F(Startup, BannerOnlyForExactlyZeroZero) {
         TakeCmdSetVariable(WIDE("_pipe"), c.pipe);
         TakeCmdSetVariable(WIDE("noloadmsg"), c.noloadmsg);
         EXPECT_EQ(0, InitializePlugin()) << c.what;
-        Text expected = c.banner
-                            ? Text(WIDE("Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-=\r\n"))
-                            : Text();
+        Text expected =
+            c.banner ? Text(WIDE(TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                                                     " loaded.  Expand: Alt-X, Math: Alt-=\r\n"))
+                     : Text();
         EXPECT_EQ(Utf8(expected), Utf8(HostStdout())) << c.what;
         EXPECT_EQ(Text(), HostStderr()) << c.what;
     }
@@ -184,11 +186,18 @@ TEST_F(Startup, BannerNamesBothHotkeysOnBothHostGenerations) {
         const WCHAR* banner;
     };
     const Case cases[] = {
-        {WIDE("23"), false, WIDE("Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-=\r\n")},
-        {WIDE("24"), false, WIDE("Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-Plus\r\n")},
+        {WIDE("23"), false,
+         WIDE(TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                                  " loaded.  Expand: Alt-X, Math: Alt-=\r\n")},
+        {WIDE("24"), false,
+         WIDE(TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                                  " loaded.  Expand: Alt-X, Math: Alt-Plus\r\n")},
         {WIDE("24"), true,
-         WIDE("Tallix v1.31.0 loaded.  Expand: Ctrl-Alt-Shift-F1, Math: Ctrl-Shift-F12\r\n")},
-        {WIDE("9"), true, WIDE("Tallix v1.31.0 loaded.  Expand: Alt-X, Math: Alt-=\r\n")},
+         WIDE(TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                                  " loaded.  Expand: Ctrl-Alt-Shift-F1, Math: Ctrl-Shift-F12\r\n")},
+        {WIDE("9"), true,
+         WIDE(TALLIX_PRODUCT_NAME " v" TALLIX_VERSION_SHORT_TEXT
+                                  " loaded.  Expand: Alt-X, Math: Alt-=\r\n")},
     };
     for (const Case& c : cases) {
         std::string what = Utf8(c.version) + (c.saved ? " saved" : "");

@@ -2,7 +2,7 @@
 // point at "nul" for the duration of one call and are put back afterwards.
 #include "silenced.h"
 
-#include "../host/host.h"
+#include "host.h"
 
 // The saved handles, and the nul device while it is in place (INVALID_HANDLE_VALUE when it could
 // not be opened: the call then runs unsilenced).
