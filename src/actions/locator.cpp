@@ -37,6 +37,8 @@
 // call at a time.
 #include "locator.h"
 
+#include <string.h>
+
 #include "../platform/widetext.h"
 
 namespace {
@@ -49,9 +51,13 @@ constexpr int32_t MAX_RUNS = MAX_LINE_LENGTH / 2 + 2;
 // The whole line's run, which has no kind and no closer.
 constexpr int TOP_LEVEL = -1;
 
-// An opener's closer as remembered: the index of its reference's last character, or these.
-constexpr uint16_t CLOSER_UNKNOWN = 0xFFFF;
-constexpr uint16_t CLOSER_NONE = 0xFFFE; // indices stay below MAX_LINE_LENGTH
+// An opener's closer as remembered: the index of its reference's last character (at least 2),
+// or these. A cleared record says "unknown".
+constexpr uint16_t CLOSER_UNKNOWN = 0;
+constexpr uint16_t CLOSER_NONE = 1;
+
+// The node standing for the line's end, as a run's stop.
+constexpr int32_t END_NODE = MAX_LINE_LENGTH + 1;
 
 // A run's state on arrival at a node, packed: quoted flag, whether the state is exact (it is not
 // after a jump), and the parenthesis count (a count this large is not exact).
@@ -87,15 +93,49 @@ PositionRecord positionRecords[MAX_LINE_LENGTH];
 // Records below this index have been cleared by the current call.
 int32_t clearedUpTo;
 
-// The suspended runs, by depth: opener, parenthesis count, quoted flag and exactness.
-uint16_t runOpener[MAX_RUNS];
-uint16_t runParens[MAX_RUNS];
-uint8_t runFlags[MAX_RUNS];
-constexpr uint8_t RUN_QUOTED = 1;
-constexpr uint8_t RUN_EXACT = 2;
+// The suspended runs, one slot per nesting level: the run's opener, depth, parenthesis count and
+// flags, and the "%" its enclosing run goes on from when the slot's run has no closer.
+uint16_t slotOpener[MAX_RUNS];
+uint16_t slotDepth[MAX_RUNS];
+uint16_t slotParens[MAX_RUNS];
+uint8_t slotFlags[MAX_RUNS]; // kind (SLOT_KIND), quoted, exact
+uint16_t slotReturn[MAX_RUNS];
+constexpr uint8_t SLOT_KIND = 7; // the ReferenceKind, or SLOT_TOP_LEVEL
+constexpr uint8_t SLOT_TOP_LEVEL = 7;
+constexpr uint8_t SLOT_QUOTED = 8;
+constexpr uint8_t SLOT_EXACT = 16;
+
+// Characters a run cannot pass over without looking, as bits; a run's mask says which concern it.
+constexpr uint8_t SEES_PERCENT = 1;
+constexpr uint8_t SEES_ESCAPE = 2;
+constexpr uint8_t SEES_QUOTE = 4;
+constexpr uint8_t SEES_PAREN = 8;
+constexpr uint8_t SEES_BRACKET = 16;
+constexpr uint8_t SEES_BRACE = 32;
+struct SeenTable {
+    uint8_t bits[128];
+};
+constexpr SeenTable MakeSeenTable() {
+    SeenTable table{};
+    table.bits[int('%')] = SEES_PERCENT;
+    table.bits[int('"')] = SEES_QUOTE;
+    table.bits[int('(')] = SEES_PAREN;
+    table.bits[int(')')] = SEES_PAREN;
+    table.bits[int(']')] = SEES_BRACKET;
+    table.bits[int('}')] = SEES_BRACE;
+    return table;
+}
+constexpr SeenTable CHAR_SEEN = MakeSeenTable();
+// The ASCII characters' bits, with the escape character's added for the call.
+uint8_t charSeen[128];
 
 const WCHAR* scanLine;
+// The line's length once known; until then MAX_LINE_LENGTH (reads stop at the terminator).
 int32_t scanLength;
+bool lengthKnown;
+// Whether the escape character can stand in an opener (so a run reading one again as text may
+// walk elsewhere than the nested run did).
+bool escapeInOpeners;
 WCHAR escapeChar;
 int32_t caret;
 ReferenceSpan best;
@@ -109,9 +149,12 @@ WCHAR At(int32_t i) {
 
 PositionRecord& Touch(int32_t i) {
     if (i >= clearedUpTo) {
-        for (int32_t j = clearedUpTo; j <= i; ++j)
-            positionRecords[j] = PositionRecord{0, 0, 0, CLOSER_UNKNOWN, 0};
-        clearedUpTo = i + 1;
+        // Cleared a stretch at a time, but never past the line.
+        int32_t upTo = lengthKnown ? i + 64 : i + 1;
+        if (upTo > scanLength) upTo = scanLength;
+        memset(&positionRecords[clearedUpTo], 0,
+               size_t(upTo - clearedUpTo) * sizeof(PositionRecord));
+        clearedUpTo = upTo;
     }
     return positionRecords[i];
 }
@@ -202,20 +245,27 @@ int KindAt(int32_t p) {
 
 // ---- Closers --------------------------------------------------------------------------------
 
-void ScanClosers() {
+// Finds the line's end and the last closer of each class, reading forward from `from` (no
+// closer stands before the first opener, and the line before it has been read already).
+void ScanClosers(int32_t from) {
     for (int cls = 0; cls < CLOSER_CLASSES; ++cls) lastCloser[cls] = -1;
-    int found = 0;
-    for (int32_t i = scanLength - 1; i >= 0 && found < CLOSER_CLASSES; --i) {
+    int32_t i = from;
+    for (; i < scanLength; ++i) {
         WCHAR ch = scanLine[i];
-        int single = ch == ']'   ? CloseBracket
-                     : ch == '}' ? CloseBrace
-                     : ch == ')' ? CloseParen
-                                 : -1;
-        if (single < 0) continue;
-        if (lastCloser[single] < 0) lastCloser[single] = i, ++found;
-        int twice = ch == ']' ? CloseDoubleBracket : ch == ')' ? CloseDoubleParen : -1;
-        if (twice >= 0 && lastCloser[twice] < 0 && At(i + 1) == ch) lastCloser[twice] = i, ++found;
+        if (ch == 0) break;
+        if (ch >= 128 || !(CHAR_SEEN.bits[ch] & (SEES_BRACKET | SEES_BRACE | SEES_PAREN))) continue;
+        if (ch == ']') {
+            lastCloser[CloseBracket] = i;
+            if (scanLine[i + 1] == ']') lastCloser[CloseDoubleBracket] = i;
+        } else if (ch == '}') {
+            lastCloser[CloseBrace] = i;
+        } else if (ch == ')') {
+            lastCloser[CloseParen] = i;
+            if (scanLine[i + 1] == ')') lastCloser[CloseDoubleParen] = i;
+        }
     }
+    scanLength = i;
+    lengthKnown = true;
     closersScanned = true;
 }
 
@@ -223,7 +273,7 @@ void ScanClosers() {
 // line's end, or -1 while unknown.
 int32_t StopNode(uint16_t closer, int kind) {
     if (closer == CLOSER_UNKNOWN) return -1;
-    if (closer == CLOSER_NONE) return scanLength;
+    if (closer == CLOSER_NONE) return END_NODE;
     return closer - (IsTwoUnitKind(kind) ? 1 : 0);
 }
 
@@ -277,8 +327,9 @@ void Record(int32_t first, int32_t last, int32_t depth) {
 // The active run: where it stands and what it carries.
 struct Run {
     int32_t depth;    // 0 for the whole line
-    int32_t opener;   // position of its "%", -1 for the whole line
+    int32_t opener;   // position of its "%" (the whole line: 0, unused)
     int kind;         // ReferenceKind, or TOP_LEVEL
+    uint8_t mask;     // the characters it stops at (SEES_*)
     int32_t stopNode; // where it stops when known (the line's end for the whole line), else -1
     int32_t position;
     bool literal;
@@ -287,31 +338,73 @@ struct Run {
     bool exact; // quoted flag and count are those the loop would have (no jump since the start)
 };
 
-void RestoreRun(Run& run) {
-    if (run.depth == 0) {
-        run = Run{0, -1, TOP_LEVEL, scanLength, 0, false, false, 0, true};
-        return;
+uint8_t MaskOf(int kind) {
+    switch (kind) {
+    case TOP_LEVEL:
+        return SEES_PERCENT | SEES_ESCAPE;
+    case Paren:
+    case DoubleParen:
+        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_PAREN;
+    case Brace:
+        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_BRACE;
+    default:
+        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_BRACKET;
     }
-    run.opener = runOpener[run.depth];
-    run.kind = KindAt(run.opener);
-    run.stopNode = StopNode(positionRecords[run.opener].closer, run.kind);
-    run.parens = runParens[run.depth];
-    run.quoted = (runFlags[run.depth] & RUN_QUOTED) != 0;
-    run.exact = (runFlags[run.depth] & RUN_EXACT) != 0;
 }
 
-void OpenRun(Run& run, int32_t opener, const Form& form) {
-    runParens[run.depth] = uint16_t(run.parens);
-    runFlags[run.depth] = uint8_t((run.quoted ? RUN_QUOTED : 0) | (run.exact ? RUN_EXACT : 0));
-    ++run.depth;
-    runOpener[run.depth] = uint16_t(opener);
+Run WholeLine() {
+    return Run{0, 0, TOP_LEVEL, MaskOf(TOP_LEVEL), END_NODE, 0, false, false, 0, true};
+}
+
+void SaveRun(const Run& run, int32_t slot) {
+    slotOpener[slot] = uint16_t(run.opener);
+    slotDepth[slot] = uint16_t(run.depth);
+    slotParens[slot] = uint16_t(run.parens);
+    int kind = run.kind == TOP_LEVEL ? SLOT_TOP_LEVEL : run.kind;
+    slotFlags[slot] = uint8_t(kind | (run.quoted ? SLOT_QUOTED : 0) | (run.exact ? SLOT_EXACT : 0));
+}
+
+void RestoreRun(Run& run, int32_t slot) {
+    uint8_t flags = slotFlags[slot];
+    int kind = flags & SLOT_KIND;
+    run.kind = kind == SLOT_TOP_LEVEL ? TOP_LEVEL : kind;
+    run.mask = MaskOf(run.kind);
+    run.opener = slotOpener[slot];
+    run.depth = slotDepth[slot];
+    run.stopNode =
+        run.kind == TOP_LEVEL ? END_NODE : StopNode(positionRecords[run.opener].closer, run.kind);
+    run.parens = slotParens[slot];
+    run.quoted = (flags & SLOT_QUOTED) != 0;
+    run.exact = (flags & SLOT_EXACT) != 0;
+}
+
+bool HasEscape(int32_t from, int32_t to) {
+    for (int32_t i = from; i < to; ++i)
+        if (scanLine[i] == escapeChar) return true;
+    return false;
+}
+
+// Starts the run of the opener at `opener`. A run that has no closer itself and opens one that
+// has none ends when the nested one does: it would read the opener's characters again (no "%"
+// among them) and walk on where the nested run walked, one level shallower. So, unless an escape
+// character could make it walk elsewhere, the nested run takes its place instead of a new slot.
+void OpenRun(Run& run, int32_t& slot, int32_t opener, const Form& form) {
     PositionRecord& record = Touch(opener);
     if (record.closer == CLOSER_UNKNOWN) {
-        if (!closersScanned) ScanClosers();
+        if (!closersScanned) ScanClosers(opener);
         if (lastCloser[CloserClassOf(form.kind)] < form.end) record.closer = CLOSER_NONE;
     }
+    bool inPlace = run.stopNode == END_NODE && record.closer == CLOSER_NONE &&
+                   !(escapeInOpeners && HasEscape(opener, form.end));
+    if (!inPlace) {
+        SaveRun(run, slot);
+        ++slot;
+        slotReturn[slot] = uint16_t(opener);
+    }
+    run.depth += 1;
     run.opener = opener;
     run.kind = form.kind;
+    run.mask = MaskOf(form.kind);
     run.stopNode = StopNode(record.closer, form.kind);
     run.position = form.end;
     run.literal = false;
@@ -321,14 +414,19 @@ void OpenRun(Run& run, int32_t opener, const Form& form) {
 }
 
 // Ends the active run at `last` (its reference's last character) or, with -1, without a closer;
-// the enclosing run goes on after the reference or, without one, after the "%".
-void CloseRun(Run& run, int32_t last) {
-    PositionRecord& record = positionRecords[run.opener];
-    if (record.closer == CLOSER_UNKNOWN) record.closer = last < 0 ? CLOSER_NONE : uint16_t(last);
-    if (last >= 0) Record(run.opener, last, run.depth);
-    int32_t current = last >= 0 ? last : run.opener;
-    --run.depth;
-    RestoreRun(run);
+// the enclosing run goes on after the reference or, without one, after the "%". Gives false when
+// the whole line's run has ended.
+bool EndRun(Run& run, int32_t& slot, int32_t last) {
+    if (run.kind != TOP_LEVEL) {
+        PositionRecord& record = positionRecords[run.opener];
+        if (record.closer == CLOSER_UNKNOWN)
+            record.closer = last < 0 ? CLOSER_NONE : uint16_t(last);
+        if (last >= 0) Record(run.opener, last, run.depth);
+    }
+    if (slot == 0) return false; // (only runs without a closer stand in the first slot)
+    int32_t current = last >= 0 ? last : slotReturn[slot];
+    --slot;
+    RestoreRun(run, slot);
     WCHAR at = scanLine[current];
     if (at == '(')
         ++run.parens;
@@ -336,6 +434,7 @@ void CloseRun(Run& run, int32_t last) {
         --run.parens;
     run.literal = false; // neither a closer nor a "%" read as one leaves literal mode on
     run.position = current + 1;
+    return true;
 }
 
 // At a node with L off walked before at the run's depth or deeper: moves the run on and gives
@@ -343,7 +442,8 @@ void CloseRun(Run& run, int32_t last) {
 bool SkipWalked(Run& run, const PositionRecord& mark) {
     uint16_t theirCloser = positionRecords[mark.markOpener].closer;
     int32_t theirStop = StopNode(theirCloser, KindAt(mark.markOpener));
-    if (theirStop < 0) return false; // (a finished run always knows)
+    // (A finished run always knows its stop; and a run marks its own closer before it sees it.)
+    if (theirStop < 0 || theirStop == run.position) return false;
     if (run.stopNode >= 0) {
         if (run.stopNode <= theirStop) {
             run.position = run.stopNode;
@@ -354,8 +454,8 @@ bool SkipWalked(Run& run, const PositionRecord& mark) {
         return true;
     }
     if (!CannotCloseFirst(mark, run.kind, run.quoted, run.parens)) return false;
-    if (theirStop >= scanLength) {
-        run.position = scanLength;
+    if (theirStop == END_NODE) {
+        run.position = END_NODE;
         return true;
     }
     if (IsParenKind(run.kind) && run.parens != (mark.markState & STATE_PARENS)) return false;
@@ -367,94 +467,100 @@ bool SkipWalked(Run& run, const PositionRecord& mark) {
     return true;
 }
 
+constexpr int32_t RUNNING = -2;
+
 void Walk() {
-    Run run{0, -1, TOP_LEVEL, scanLength, 0, false, false, 0, true};
+    int32_t slot = 0;
+    Run run = WholeLine();
     for (;;) {
-        if (run.depth == 0 && !run.literal) {
-            // The whole line's run only needs "%" and the escape character.
-            int32_t p = run.position;
-            while (p < scanLength && scanLine[p] != '%' && scanLine[p] != escapeChar) ++p;
-            run.position = p;
+        if (!run.literal) {
+            // Characters the run passes over unchanged.
+            int32_t q = run.position;
+            const uint8_t mask = run.mask;
+            while (q < scanLength) {
+                WCHAR ch = scanLine[q];
+                if (ch < 128 ? (charSeen[ch] & mask) != 0 : ch == escapeChar) break;
+                ++q;
+            }
+            run.position = q;
         }
         const int32_t p = run.position;
-        if (p >= scanLength) {
-            if (run.depth == 0) return;
-            CloseRun(run, -1);
-            continue;
-        }
-        if (p == run.stopNode) {
-            CloseRun(run, positionRecords[run.opener].closer);
-            continue;
-        }
-        bool shadow = false; // walked before at this depth or deeper: nothing to record
-        if (!run.literal) {
-            PositionRecord& here = Touch(p);
-            if (here.markDepth != 0 && here.markDepth >= run.depth) {
-                if (SkipWalked(run, here)) continue;
-                shadow = true;
-            } else if (run.depth > 0) {
-                here.markDepth = uint16_t(run.depth);
-                here.markOpener = uint16_t(run.opener);
-                bool exact = run.exact && run.parens < STATE_PARENS;
-                here.markState =
-                    uint16_t((run.quoted ? STATE_QUOTED : 0) | (exact ? STATE_EXACT : 0) |
-                             (exact ? run.parens : STATE_PARENS));
-            }
-        }
-        // 1. Escape and quotes; 2. the closer (runs that do not know it yet).
-        WCHAR ch = scanLine[p];
-        bool afterToggle = run.literal != (ch == escapeChar);
-        if (run.depth > 0) {
-            if (ch == '"' && ch != escapeChar && !run.literal) run.quoted = !run.quoted;
-            if (run.stopNode < 0 && !run.quoted && !afterToggle) {
-                int32_t last = CloserAt(run.kind, p, run.parens);
-                if (last >= 0) {
-                    CloseRun(run, last);
-                    continue;
+        int32_t ended = RUNNING;
+        if (p >= scanLength || (!lengthKnown && scanLine[p] == 0)) {
+            if (!lengthKnown && p < scanLength) scanLength = p, lengthKnown = true;
+            ended = -1;
+        } else if (p == run.stopNode) {
+            ended = positionRecords[run.opener].closer;
+        } else {
+            bool shadow = false; // walked before at this depth or deeper: nothing to record
+            if (!run.literal) {
+                PositionRecord& here = Touch(p);
+                if (here.markDepth != 0 && here.markDepth >= run.depth) {
+                    if (SkipWalked(run, here)) continue;
+                    shadow = true;
+                } else if (run.kind != TOP_LEVEL) {
+                    here.markDepth = uint16_t(run.depth);
+                    here.markOpener = uint16_t(run.opener);
+                    bool exact = run.exact && run.parens < STATE_PARENS;
+                    here.markState =
+                        uint16_t((run.quoted ? STATE_QUOTED : 0) | (exact ? STATE_EXACT : 0) |
+                                 (exact ? run.parens : STATE_PARENS));
                 }
             }
-        }
-        // 3. Forms.
-        int32_t current = p;
-        bool keep = false;
-        if (!afterToggle && ch == '%') {
-            Form form = ReadForm(p);
-            switch (form.type) {
-            case LiteralPercent:
-                current = p + 1;
-                break;
-            case PlainVariable:
-                if (!shadow) Record(p, form.end, run.depth + 1);
-                break;
-            case EqualsForm:
-                if (!shadow) Record(p, p + 1, run.depth + 1);
-                current = p + 1;
-                keep = true;
-                break;
-            case PlusForm:
-                if (!shadow) Record(p, p + 1, run.depth + 1);
-                break;
-            case OpenerForm: {
-                uint16_t closer = Touch(p).closer;
-                if (!shadow || closer == CLOSER_UNKNOWN) {
-                    OpenRun(run, p, form);
-                    continue;
+            // 1. Escape and quotes; 2. the closer (runs that do not know it yet).
+            WCHAR ch = scanLine[p];
+            bool afterToggle = run.literal != (ch == escapeChar);
+            if (run.kind != TOP_LEVEL) {
+                if (ch == '"' && ch != escapeChar && !run.literal) run.quoted = !run.quoted;
+                if (run.stopNode < 0 && !run.quoted && !afterToggle)
+                    ended = CloserAt(run.kind, p, run.parens);
+            }
+            if (ended < 0) {
+                ended = RUNNING;
+                // 3. Forms.
+                int32_t current = p;
+                bool keep = false;
+                if (!afterToggle && ch == '%') {
+                    Form form = ReadForm(p);
+                    switch (form.type) {
+                    case LiteralPercent:
+                        current = p + 1;
+                        break;
+                    case PlainVariable:
+                        if (!shadow) Record(p, form.end, run.depth + 1);
+                        break;
+                    case EqualsForm:
+                        if (!shadow) Record(p, p + 1, run.depth + 1);
+                        current = p + 1;
+                        keep = true;
+                        break;
+                    case PlusForm:
+                        if (!shadow) Record(p, p + 1, run.depth + 1);
+                        break;
+                    case OpenerForm: {
+                        uint16_t closer = Touch(p).closer;
+                        if (!shadow || closer == CLOSER_UNKNOWN) {
+                            OpenRun(run, slot, p, form);
+                            continue;
+                        }
+                        if (closer != CLOSER_NONE) current = closer;
+                        break;
+                    }
+                    case NoForm:
+                        break;
+                    }
                 }
-                if (closer != CLOSER_NONE) current = closer;
-                break;
-            }
-            case NoForm:
-                break;
+                // 4. Bookkeeping at the current position; 5. on to the next.
+                WCHAR at = scanLine[current];
+                if (at == '(')
+                    ++run.parens;
+                else if (at == ')' && run.parens > 0)
+                    --run.parens;
+                run.literal = keep || (at == escapeChar && afterToggle);
+                run.position = current + 1;
             }
         }
-        // 4. Bookkeeping at the current position; 5. on to the next.
-        WCHAR at = scanLine[current];
-        if (at == '(')
-            ++run.parens;
-        else if (at == ')' && run.parens > 0)
-            --run.parens;
-        run.literal = keep || (at == escapeChar && afterToggle);
-        run.position = current + 1;
+        if (ended != RUNNING && !EndRun(run, slot, ended)) return;
     }
 }
 
@@ -463,15 +569,19 @@ void Walk() {
 ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
     if (!line) return none;
-    int32_t length = 0;
-    while (length < MAX_LINE_LENGTH && line[length] != 0) ++length;
     scanLine = line;
-    scanLength = length;
+    scanLength = MAX_LINE_LENGTH;
+    lengthKnown = false;
     escapeChar = escape;
     caret = cursor;
     best = none;
     clearedUpTo = 0;
     closersScanned = false;
+    for (int ch = 0; ch < 128; ++ch) charSeen[ch] = CHAR_SEEN.bits[ch];
+    charSeen[0] = 0xFF; // the terminator stops every run
+    if (escape < 128) charSeen[escape] |= SEES_ESCAPE;
+    escapeInOpeners = escape == '%' || escape == '@' || escape == '(' || escape == '[' ||
+                      escape == '{' || IsNameChar(escape);
     Walk();
     return best.first < 0 || best.last < 0 ? none : best;
 }
