@@ -206,31 +206,35 @@ int32_t NameEnd(PositionRecord& record, int32_t from) {
 
 Form ReadForm(int32_t p) {
     WCHAR next = At(p + 1);
-    if (next == '%') return Form{LiteralPercent, 0, 0};
-    if (next == '@') {
-        if (!IsLetter(At(p + 2))) return Form{NoForm, 0, 0};
-        int32_t q = NameEnd(Touch(p), p + 2);
-        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, FunctionCall, q + 1};
-        return Form{NoForm, 0, 0};
-    }
-    if (IsNameChar(next) && next != '$') {
-        int32_t q = NameEnd(Touch(p), p + 1);
-        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, IndexedVariable, q + 1};
-        return Form{PlainVariable, 0, q - 1};
-    }
-    if (next == '(' || next == '[') {
+    switch (next) {
+    case '%':
+        return Form{LiteralPercent, 0, 0};
+    case '(':
+    case '[': {
         bool twice = At(p + 2) == next && At(p + 3) != 0;
         if (!twice && At(p + 2) == 0) return Form{NoForm, 0, 0};
         int kind = next == '(' ? (twice ? DoubleParen : Paren) : (twice ? DoubleBracket : Bracket);
         return Form{OpenerForm, kind, p + (twice ? 3 : 2)};
     }
-    if (next == '{') {
+    case '{':
         if (At(p + 2) == 0) return Form{NoForm, 0, 0};
         return Form{OpenerForm, Brace, p + 2};
+    case '=':
+        return Form{EqualsForm, 0, 0};
+    case '+':
+        return Form{PlusForm, 0, 0};
+    case '@': {
+        if (!IsLetter(At(p + 2))) return Form{NoForm, 0, 0};
+        int32_t q = NameEnd(Touch(p), p + 2);
+        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, FunctionCall, q + 1};
+        return Form{NoForm, 0, 0};
     }
-    if (next == '=') return Form{EqualsForm, 0, 0};
-    if (next == '+') return Form{PlusForm, 0, 0};
-    return Form{NoForm, 0, 0};
+    default:
+        if (!IsNameChar(next) || next == '$') return Form{NoForm, 0, 0};
+        int32_t q = NameEnd(Touch(p), p + 1);
+        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, IndexedVariable, q + 1};
+        return Form{PlainVariable, 0, q - 1};
+    }
 }
 
 // The kind of the opener at p (one that ReadForm found).
@@ -388,8 +392,7 @@ bool HasEscape(int32_t from, int32_t to) {
 // has none ends when the nested one does: it would read the opener's characters again (no "%"
 // among them) and walk on where the nested run walked, one level shallower. So, unless an escape
 // character could make it walk elsewhere, the nested run takes its place instead of a new slot.
-void OpenRun(Run& run, int32_t& slot, int32_t opener, const Form& form) {
-    PositionRecord& record = Touch(opener);
+void OpenRun(Run& run, int32_t& slot, int32_t opener, const Form& form, PositionRecord& record) {
     if (record.closer == CLOSER_UNKNOWN) {
         if (!closersScanned) ScanClosers(opener);
         if (lastCloser[CloserClassOf(form.kind)] < form.end) record.closer = CLOSER_NONE;
@@ -538,9 +541,10 @@ void Walk() {
                         if (!shadow) Record(p, p + 1, run.depth + 1);
                         break;
                     case OpenerForm: {
-                        uint16_t closer = Touch(p).closer;
+                        PositionRecord& record = Touch(p);
+                        uint16_t closer = record.closer;
                         if (!shadow || closer == CLOSER_UNKNOWN) {
-                            OpenRun(run, slot, p, form);
+                            OpenRun(run, slot, p, form, record);
                             continue;
                         }
                         if (closer != CLOSER_NONE) current = closer;
