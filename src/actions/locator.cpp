@@ -59,11 +59,13 @@ constexpr uint16_t CLOSER_NONE = 1;
 // The node standing for the line's end, as a run's stop.
 constexpr int32_t END_NODE = MAX_LINE_LENGTH + 1;
 
-// A run's state on arrival at a node, packed: quoted flag, whether the state is exact (it is not
-// after a jump), and the parenthesis count (a count this large is not exact).
+// A run's state at a node, packed: quoted flag, whether it is exact (it is not after a jump),
+// whether the node has L on (only where a run paused), and the parenthesis count; a count this
+// large or larger is kept aside while the run is paused.
 constexpr uint16_t STATE_QUOTED = 0x8000;
 constexpr uint16_t STATE_EXACT = 0x4000;
-constexpr uint16_t STATE_PARENS = 0x3FFF;
+constexpr uint16_t STATE_LITERAL = 0x2000;
+constexpr uint16_t STATE_PARENS = 0x1FFF;
 
 // What the "%" at a position starts when read outside literal mode.
 enum FormType { NoForm, LiteralPercent, PlainVariable, EqualsForm, PlusForm, OpenerForm };
@@ -74,13 +76,16 @@ struct Form {
     int32_t end; // PlainVariable: its last index; OpenerForm: its body start
 };
 
-// What a call keeps per position.
+// What a call keeps per position. A paused run keeps its own state in its mark of the node where
+// it paused (no run walks that node while it waits).
 struct PositionRecord {
     uint16_t markDepth;  // node (position, L off): depth of the deepest run that walked it, 0: none
     uint16_t markOpener; // that run's opener
     uint16_t markState;  // its state on arrival (STATE_*)
     uint16_t closer;     // the opener at this position: CLOSER_UNKNOWN, CLOSER_NONE or last index
-    uint16_t nameEnd;    // the "%" at this position: index after its run of name characters, or 0
+    uint16_t seekerDepth;  // the same for the latest run that walked the node still looking for
+    uint16_t seekerOpener; // its closer, 0: none
+    uint16_t seekerState;
 };
 
 // Closer classes for the test "no closer of this class at or after the body start".
@@ -93,17 +98,14 @@ PositionRecord positionRecords[MAX_LINE_LENGTH];
 // Records below this index have been cleared by the current call.
 int32_t clearedUpTo;
 
-// The suspended runs, one slot per nesting level: the run's opener, depth, parenthesis count and
-// flags, and the "%" its enclosing run goes on from when the slot's run has no closer.
-uint16_t slotOpener[MAX_RUNS];
-uint16_t slotDepth[MAX_RUNS];
-uint16_t slotParens[MAX_RUNS];
-uint8_t slotFlags[MAX_RUNS]; // kind (SLOT_KIND), quoted, exact
+// The paused runs, one slot per nesting level: the "%" where the slot's enclosing run paused and
+// goes on from when the slot's run has no closer. Counts too large for a mark wait here.
 uint16_t slotReturn[MAX_RUNS];
-constexpr uint8_t SLOT_KIND = 7; // the ReferenceKind, or SLOT_TOP_LEVEL
-constexpr uint8_t SLOT_TOP_LEVEL = 7;
-constexpr uint8_t SLOT_QUOTED = 8;
-constexpr uint8_t SLOT_EXACT = 16;
+constexpr int MAX_LARGE_COUNTS = MAX_LINE_LENGTH / STATE_PARENS + 1;
+int32_t largeCounts[MAX_LARGE_COUNTS];
+int largeCountTop;
+// Whether the first slot still holds the whole line's run.
+bool wholeLineInFirstSlot;
 
 // Characters a run cannot pass over without looking, as bits; a run's mask says which concern it.
 constexpr uint8_t SEES_PERCENT = 1;
@@ -194,14 +196,11 @@ int CloserClassOf(int kind) {
 
 // ---- Forms ----------------------------------------------------------------------------------
 
-// Index after the run of name characters that starts at `from`, for the "%" at p.
-int32_t NameEnd(PositionRecord& record, int32_t from) {
-    if (record.nameEnd == 0) {
-        int32_t q = from;
-        while (IsNameChar(At(q))) ++q;
-        record.nameEnd = uint16_t(q);
-    }
-    return record.nameEnd;
+// Index after the run of name characters that starts at `from`.
+int32_t NameEnd(int32_t from) {
+    int32_t q = from;
+    while (IsNameChar(At(q))) ++q;
+    return q;
 }
 
 Form ReadForm(int32_t p) {
@@ -225,13 +224,13 @@ Form ReadForm(int32_t p) {
         return Form{PlusForm, 0, 0};
     case '@': {
         if (!IsLetter(At(p + 2))) return Form{NoForm, 0, 0};
-        int32_t q = NameEnd(Touch(p), p + 2);
+        int32_t q = NameEnd(p + 2);
         if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, FunctionCall, q + 1};
         return Form{NoForm, 0, 0};
     }
     default:
         if (!IsNameChar(next) || next == '$') return Form{NoForm, 0, 0};
-        int32_t q = NameEnd(Touch(p), p + 1);
+        int32_t q = NameEnd(p + 1);
         if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, IndexedVariable, q + 1};
         return Form{PlainVariable, 0, q - 1};
     }
@@ -301,10 +300,11 @@ int32_t CloserAt(int kind, int32_t p, int32_t parens) {
 
 // Whether every closer a run of `kind` (with this quoted flag and count) could meet from a node
 // would also have stopped the run that marked the node.
-bool CannotCloseFirst(const PositionRecord& mark, int kind, bool quoted, int32_t parens) {
-    if (!(mark.markState & STATE_EXACT)) return false;
-    if (((mark.markState & STATE_QUOTED) != 0) != quoted) return false;
-    int theirs = KindAt(mark.markOpener);
+bool CannotCloseFirst(uint16_t theirOpener, uint16_t theirState, int kind, bool quoted,
+                      int32_t parens) {
+    if (!(theirState & STATE_EXACT) || (theirState & STATE_PARENS) == STATE_PARENS) return false;
+    if (((theirState & STATE_QUOTED) != 0) != quoted) return false;
+    int theirs = KindAt(theirOpener);
     bool theirsSingleBracket =
         theirs == FunctionCall || theirs == IndexedVariable || theirs == Bracket;
     switch (kind) {
@@ -313,9 +313,9 @@ bool CannotCloseFirst(const PositionRecord& mark, int kind, bool quoted, int32_t
     case Brace:
         return theirs == Brace;
     case Paren:
-        return theirs == Paren && parens >= (mark.markState & STATE_PARENS);
+        return theirs == Paren && parens >= (theirState & STATE_PARENS);
     case DoubleParen:
-        return IsParenKind(theirs) && parens >= (mark.markState & STATE_PARENS);
+        return IsParenKind(theirs) && parens >= (theirState & STATE_PARENS);
     default:
         return theirsSingleBracket;
     }
@@ -360,26 +360,28 @@ Run WholeLine() {
     return Run{0, 0, TOP_LEVEL, MaskOf(TOP_LEVEL), END_NODE, 0, false, false, 0, true};
 }
 
-void SaveRun(const Run& run, int32_t slot) {
-    slotOpener[slot] = uint16_t(run.opener);
-    slotDepth[slot] = uint16_t(run.depth);
-    slotParens[slot] = uint16_t(run.parens);
-    int kind = run.kind == TOP_LEVEL ? SLOT_TOP_LEVEL : run.kind;
-    slotFlags[slot] = uint8_t(kind | (run.quoted ? SLOT_QUOTED : 0) | (run.exact ? SLOT_EXACT : 0));
+uint16_t PackState(const Run& run) {
+    uint16_t count = uint16_t(run.parens < STATE_PARENS ? run.parens : STATE_PARENS);
+    return uint16_t((run.quoted ? STATE_QUOTED : 0) | (run.exact ? STATE_EXACT : 0) |
+                    (run.literal ? STATE_LITERAL : 0) | count);
 }
 
-void RestoreRun(Run& run, int32_t slot) {
-    uint8_t flags = slotFlags[slot];
-    int kind = flags & SLOT_KIND;
-    run.kind = kind == SLOT_TOP_LEVEL ? TOP_LEVEL : kind;
+// The run paused at the "%" at `pause` (which it marked), as it was.
+void RestoreRun(Run& run, int32_t slot, int32_t pause) {
+    if (slot == 0 && wholeLineInFirstSlot) {
+        run = WholeLine();
+        return;
+    }
+    const PositionRecord& record = positionRecords[pause];
+    run.opener = record.markOpener;
+    run.depth = record.markDepth;
+    run.kind = KindAt(run.opener);
     run.mask = MaskOf(run.kind);
-    run.opener = slotOpener[slot];
-    run.depth = slotDepth[slot];
-    run.stopNode =
-        run.kind == TOP_LEVEL ? END_NODE : StopNode(positionRecords[run.opener].closer, run.kind);
-    run.parens = slotParens[slot];
-    run.quoted = (flags & SLOT_QUOTED) != 0;
-    run.exact = (flags & SLOT_EXACT) != 0;
+    run.stopNode = StopNode(positionRecords[run.opener].closer, run.kind);
+    run.quoted = (record.markState & STATE_QUOTED) != 0;
+    run.exact = (record.markState & STATE_EXACT) != 0;
+    run.parens = record.markState & STATE_PARENS;
+    if (run.parens == STATE_PARENS) run.parens = largeCounts[--largeCountTop];
 }
 
 bool HasEscape(int32_t from, int32_t to) {
@@ -400,9 +402,16 @@ void OpenRun(Run& run, int32_t& slot, int32_t opener, const Form& form, Position
     bool inPlace = run.stopNode == END_NODE && record.closer == CLOSER_NONE &&
                    !(escapeInOpeners && HasEscape(opener, form.end));
     if (!inPlace) {
-        SaveRun(run, slot);
+        if (run.kind != TOP_LEVEL) {
+            record.markDepth = uint16_t(run.depth);
+            record.markOpener = uint16_t(run.opener);
+            record.markState = PackState(run);
+            if (run.parens >= STATE_PARENS) largeCounts[largeCountTop++] = run.parens;
+        }
         ++slot;
         slotReturn[slot] = uint16_t(opener);
+    } else if (slot == 0) {
+        wholeLineInFirstSlot = false;
     }
     run.depth += 1;
     run.opener = opener;
@@ -427,9 +436,10 @@ bool EndRun(Run& run, int32_t& slot, int32_t last) {
         if (last >= 0) Record(run.opener, last, run.depth);
     }
     if (slot == 0) return false; // (only runs without a closer stand in the first slot)
-    int32_t current = last >= 0 ? last : slotReturn[slot];
+    int32_t pause = slotReturn[slot];
+    int32_t current = last >= 0 ? last : pause;
     --slot;
-    RestoreRun(run, slot);
+    RestoreRun(run, slot, pause);
     WCHAR at = scanLine[current];
     if (at == '(')
         ++run.parens;
@@ -440,14 +450,34 @@ bool EndRun(Run& run, int32_t& slot, int32_t last) {
     return true;
 }
 
+// A run still looking for its closer, at a node that the run of `theirOpener` walked before (at
+// the same depth or deeper) with state `theirState`: jumps to that run's stop and gives true when
+// no closer of this run can come first.
+bool SkipBehind(Run& run, uint16_t theirOpener, uint16_t theirState) {
+    int32_t theirStop = StopNode(positionRecords[theirOpener].closer, KindAt(theirOpener));
+    if (theirStop < 0 || theirStop == run.position) return false;
+    if (!CannotCloseFirst(theirOpener, theirState, run.kind, run.quoted, run.parens)) return false;
+    if (theirStop == END_NODE) {
+        run.position = END_NODE;
+        return true;
+    }
+    if (IsParenKind(run.kind) && run.parens != (theirState & STATE_PARENS)) return false;
+    // The earlier run closed there, so it was unquoted, and so is this one; for the parenthesis
+    // kinds both counts are 0.
+    run.position = theirStop;
+    run.quoted = false;
+    run.parens = 0;
+    return true;
+}
+
 // At a node with L off walked before at the run's depth or deeper: moves the run on and gives
 // true, or gives false when the run must walk the node itself (without recording).
-bool SkipWalked(Run& run, const PositionRecord& mark) {
-    uint16_t theirCloser = positionRecords[mark.markOpener].closer;
-    int32_t theirStop = StopNode(theirCloser, KindAt(mark.markOpener));
-    // (A finished run always knows its stop; and a run marks its own closer before it sees it.)
-    if (theirStop < 0 || theirStop == run.position) return false;
+bool SkipWalked(Run& run, const PositionRecord& here) {
     if (run.stopNode >= 0) {
+        int32_t theirStop =
+            StopNode(positionRecords[here.markOpener].closer, KindAt(here.markOpener));
+        // (A finished run always knows its stop; and a run marks its own closer before it sees it.)
+        if (theirStop < 0 || theirStop == run.position) return false;
         if (run.stopNode <= theirStop) {
             run.position = run.stopNode;
         } else {
@@ -456,18 +486,8 @@ bool SkipWalked(Run& run, const PositionRecord& mark) {
         }
         return true;
     }
-    if (!CannotCloseFirst(mark, run.kind, run.quoted, run.parens)) return false;
-    if (theirStop == END_NODE) {
-        run.position = END_NODE;
-        return true;
-    }
-    if (IsParenKind(run.kind) && run.parens != (mark.markState & STATE_PARENS)) return false;
-    // The earlier run closed there, so it was unquoted, and so is this one; for the parenthesis
-    // kinds both counts are 0.
-    run.position = theirStop;
-    run.quoted = false;
-    run.parens = 0;
-    return true;
+    if (SkipBehind(run, here.markOpener, here.markState)) return true;
+    return here.seekerDepth >= run.depth && SkipBehind(run, here.seekerOpener, here.seekerState);
 }
 
 constexpr int32_t RUNNING = -2;
@@ -498,16 +518,19 @@ void Walk() {
             bool shadow = false; // walked before at this depth or deeper: nothing to record
             if (!run.literal) {
                 PositionRecord& here = Touch(p);
-                if (here.markDepth != 0 && here.markDepth >= run.depth) {
+                if (here.markDepth != 0 && here.markDepth >= run.depth &&
+                    !(here.markState & STATE_LITERAL)) {
                     if (SkipWalked(run, here)) continue;
                     shadow = true;
                 } else if (run.kind != TOP_LEVEL) {
                     here.markDepth = uint16_t(run.depth);
                     here.markOpener = uint16_t(run.opener);
-                    bool exact = run.exact && run.parens < STATE_PARENS;
-                    here.markState =
-                        uint16_t((run.quoted ? STATE_QUOTED : 0) | (exact ? STATE_EXACT : 0) |
-                                 (exact ? run.parens : STATE_PARENS));
+                    here.markState = PackState(run);
+                }
+                if (run.stopNode < 0) {
+                    here.seekerDepth = uint16_t(run.depth);
+                    here.seekerOpener = uint16_t(run.opener);
+                    here.seekerState = PackState(run);
                 }
             }
             // 1. Escape and quotes; 2. the closer (runs that do not know it yet).
@@ -581,6 +604,8 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     best = none;
     clearedUpTo = 0;
     closersScanned = false;
+    largeCountTop = 0;
+    wholeLineInFirstSlot = true;
     for (int ch = 0; ch < 128; ++ch) charSeen[ch] = CHAR_SEEN.bits[ch];
     charSeen[0] = 0xFF; // the terminator stops every run
     if (escape < 128) charSeen[escape] |= SEES_ESCAPE;
