@@ -26,15 +26,22 @@
 //     wider one, the same quoted flag, and for the parenthesis kinds a count no smaller; where the
 //     counts differ only a stop at the line's end is taken); otherwise it walks the stretch node
 //     by node, looking for its closer only.
+// The deepest run is often of another kind than the one arriving, so a node also remembers the
+// latest run that walked it while still looking for its closer; a run may follow that one in
+// the same way when it walked the node at the arriving run's depth or deeper. (Runs nested in
+// one another without closers arrive one after another on the same path, shallower each time.)
 // An opener whose closer character does not occur at or after its body start is known unclosed
-// at once. The caret enters only when a candidate is recorded, and what is not skipped happens
+// at once, and a run without a closer that opens such an opener simply continues as the nested
+// run one level deeper: reading the opener again as text would only bring it onto the nested
+// run's path. The caret enters only when a candidate is recorded, and what is not skipped happens
 // in the recursion's own order, so ties between equal depths go the same way.
 //
-// Storage. Ten bytes per position of the line and five per nesting level, static, touched only
-// as far as the line goes (a position's record is cleared the first time a call reaches it);
-// nothing on the heap and a few hundred bytes of stack. The line itself is read in place. The
-// tables make a call non-reentrant, which suits the host: it calls the plugin on one thread, one
-// call at a time.
+// Storage. Fourteen bytes per position of the line, and two per nesting level: a paused run keeps
+// its state in its own mark of the node where it paused, which no run walks while it waits. All
+// static (under 1 MB), touched only as far as the line goes (records are cleared as a call first
+// reaches them); nothing on the heap and a few hundred bytes of stack. The line itself is read in
+// place. The tables make a call non-reentrant, which suits the host: it calls the plugin on one
+// thread, one call at a time.
 #include "locator.h"
 
 #include <string.h>
