@@ -82,8 +82,9 @@ Text RandomText(size_t n) {
 struct ClassTable {
     unsigned char classOf[128] = {};
     ClassTable() {
-        const char* special = "%@()[]{}\"^=+$_";
-        for (int i = 0; special[i]; ++i) classOf[int(special[i])] = static_cast<unsigned char>(i + 2);
+        const char* significant = "%@()[]{}\"^=+$_";
+        for (int i = 0; significant[i]; ++i)
+            classOf[int(significant[i])] = static_cast<unsigned char>(i + 2);
         for (int c = '0'; c <= '9'; ++c) classOf[c] = 1;
         for (int c = 'a'; c <= 'z'; ++c) classOf[c] = classOf[c - 'a' + 'A'] = 1;
     }
