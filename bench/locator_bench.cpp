@@ -1,5 +1,7 @@
 // The reference locator on adversarial lines and on plain text, caret at the end, at three
-// lengths; and its peak stack, measured on a thread whose stack was painted beforehand.
+// lengths, beside an anchor: one classifying pass over a line of the same length, the least any
+// exact locator must do (scripts/locator_ratios.py prints each case as a ratio to it); and the
+// locator's peak stack, measured on a thread whose stack was painted beforehand.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 
@@ -59,6 +61,14 @@ Text ClosedNest(size_t n) {
     return text;
 }
 
+// Unclosed openers with one closer at the very end: no stretch of the line is free of closers.
+Text ParensClosedAtEnd(size_t n) {
+    return Repeated("%(", n - 1) + WCHAR(')');
+}
+Text BracketsClosedAtEnd(size_t n) {
+    return Repeated("%[", n - 1) + WCHAR(']');
+}
+
 // Random text over the locator's alphabet (seeded), for comparison.
 Text RandomText(size_t n) {
     static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
@@ -67,6 +77,37 @@ Text RandomText(size_t n) {
     while (text.size() < n) text += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
     return text;
 }
+
+// Classes of the ASCII units as the locator sees them (other units are class 0).
+struct ClassTable {
+    unsigned char classOf[128] = {};
+    ClassTable() {
+        const char* significant = "%@()[]{}\"^=+$_";
+        for (int i = 0; significant[i]; ++i)
+            classOf[int(significant[i])] = static_cast<unsigned char>(i + 2);
+        for (int c = '0'; c <= '9'; ++c) classOf[c] = 1;
+        for (int c = 'a'; c <= 'z'; ++c) classOf[c] = classOf[c - 'a' + 'A'] = 1;
+    }
+};
+
+// The anchor: each unit of the line read once, its class looked up and folded into a running
+// value, so that the pass cannot be dropped.
+void Anchor(benchmark::State& state, Text (*make)(size_t)) {
+    static const ClassTable TABLE;
+    Text line = make(size_t(state.range(0)));
+    for (auto _ : state) {
+        uint32_t folded = 0;
+        for (WCHAR unit : line) folded = folded * 31 + (unit < 128 ? TABLE.classOf[unit] : 0u);
+        benchmark::DoNotOptimize(folded);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(line.size()));
+}
+
+BENCHMARK_CAPTURE(Anchor, classify, RandomText)
+    ->Arg(4096)
+    ->Arg(16384)
+    ->Arg(MAX_LINE_LENGTH)
+    ->Unit(benchmark::kMicrosecond);
 
 void Locate(benchmark::State& state, Text (*make)(size_t), WCHAR escape) {
     Text line = make(size_t(state.range(0)));
@@ -94,6 +135,8 @@ LOCATOR_BENCHMARK(function, Functions, '^');
 LOCATOR_BENCHMARK(indexed, Indexed, '^');
 LOCATOR_BENCHMARK(mixture, Mixture, '^');
 LOCATOR_BENCHMARK(closed_nest, ClosedNest, '^');
+LOCATOR_BENCHMARK(paren_closed_at_end, ParensClosedAtEnd, '^');
+LOCATOR_BENCHMARK(bracket_closed_at_end, BracketsClosedAtEnd, '^');
 LOCATOR_BENCHMARK(random, RandomText, '^');
 LOCATOR_BENCHMARK(random_escape_bracket, RandomText, '[');
 

@@ -252,6 +252,53 @@ TEST(LocateReference, MatchesTheModelWithATailAfterTheLastCloser) {
     }
 }
 
+// Lines made of whole openers, closers, quotes and forms nest far more than random characters
+// do: runs pause inside runs, meet nodes that deeper runs walked, and follow runs of other kinds.
+TEST(LocateReference, MatchesTheModelOnNestedTokens) {
+    static const char* const TOKENS[] = {"%(", "%((", "%[", "%[[", "%{", "%@f[", "%a[", ")", "))",
+                                         "]",  "]]",  "}",  "\"",  "^",  "%=",   "%a",  "x"};
+    static const char ESCAPES[] = "^^^^([{%a";
+    std::mt19937 random(20261209);
+    int compared = 0;
+    for (int lineNumber = 0; lineNumber < 6000; ++lineNumber) {
+        Text line;
+        int tokens = 4 + int(random() % 9);
+        for (int i = 0; i < tokens; ++i)
+            for (const char* c = TOKENS[random() % (sizeof TOKENS / sizeof *TOKENS)]; *c; ++c)
+                line += WCHAR(*c);
+        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
+        for (int32_t cursor = 0; cursor <= int32_t(line.size()) + 1; ++cursor) {
+            model::ModelResult expected =
+                model::LocateReferenceModel(line.c_str(), cursor, escape, 200000);
+            if (!expected.completed) continue;
+            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
+            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
+                        span.depth == expected.span.depth)
+                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 60000);
+}
+
+// Parenthesis counts beyond what a node's record holds, in runs that pause inside each other.
+TEST(LocateReference, LargeCountsSurvivePauses) {
+    Text opens(9000, '('), closes(9000, ')');
+    Text inner = WIDE("%(") + opens + WIDE("%(x)") + closes + WIDE(")");
+    Text outer = WIDE("%(") + opens + inner + closes + WIDE(")");
+    for (const Text& line : {inner, outer}) {
+        int32_t nested = int32_t(line.size() - closes.size() - 2); // inside the innermost "%(x)"
+        for (int32_t cursor : {int32_t(line.size()), nested, 1}) {
+            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, '^');
+            ASSERT_TRUE(expected.completed);
+            ReferenceSpan span = LocateReference(line.c_str(), cursor, '^');
+            EXPECT_EQ(expected.span.first, span.first) << line.size() << " at " << cursor;
+            EXPECT_EQ(expected.span.last, span.last) << line.size() << " at " << cursor;
+            EXPECT_EQ(expected.span.depth, span.depth) << line.size() << " at " << cursor;
+        }
+    }
+}
+
 // ---- Full-length adversarial lines on a 256 KiB stack --------------------------------------
 
 namespace {
