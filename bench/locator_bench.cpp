@@ -69,6 +69,15 @@ Text BracketsClosedAtEnd(size_t n) {
     return Repeated("%[", n - 1) + WCHAR(']');
 }
 
+// A line that walks into one unclosed opener after another with "(" as the escape character:
+// a locator that walks each run's stretch anew turns quadratic here (seconds at full length).
+Text EscapedOpenerTrap(size_t n) {
+    const size_t tail = 5;
+    Text text = Repeated("%%a[\"%(", n - tail - (n - tail) % 7);
+    for (char unit : std::string("%((^]")) text += WCHAR(unit);
+    return text;
+}
+
 // Random text over the locator's alphabet (seeded), for comparison.
 Text RandomText(size_t n) {
     static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
@@ -137,6 +146,7 @@ LOCATOR_BENCHMARK(mixture, Mixture, '^');
 LOCATOR_BENCHMARK(closed_nest, ClosedNest, '^');
 LOCATOR_BENCHMARK(paren_closed_at_end, ParensClosedAtEnd, '^');
 LOCATOR_BENCHMARK(bracket_closed_at_end, BracketsClosedAtEnd, '^');
+LOCATOR_BENCHMARK(escaped_opener_trap, EscapedOpenerTrap, '(');
 LOCATOR_BENCHMARK(random, RandomText, '^');
 LOCATOR_BENCHMARK(random_escape_bracket, RandomText, '[');
 

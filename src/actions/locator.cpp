@@ -3,48 +3,51 @@
 // The result is defined by a recursive character loop: one run per body, which records
 // candidates, recurses into every opener it recognises, and reads the text of an opener without
 // a closer again as ordinary text. Done literally that costs time exponential in the number of
-// nested unclosed openers and one stack frame per nesting level. This file runs the same loop
-// once, left to right, with an explicit stack of runs, and skips only work that cannot change the
-// result.
+// nested unclosed openers and one stack frame per nesting level. This file gives the same result
+// in linear time, with static tables and a small fixed stack, in two passes.
 //
-// Nodes. A run's walk is decided by the position and the literal flag L with which it arrives
+// States. A run's walk is decided by the position and the literal flag L with which it arrives
 // there; the quoted flag and the parenthesis count only decide where the run stops. So the walks
 // of all runs are paths in one graph over the nodes (position, L): every node has exactly one
-// successor, further right, and two runs that meet at a node walk on together until one of them
-// stops. Where an opener closes does not depend on depth or caret, so the first run of an opener
-// remembers its closer (or its absence) for every later run of it.
+// successor, always further right, and two runs that meet at a node walk on together until one
+// of them stops.
 //
-// Skipping. A node with L off remembers the deepest run that walked it: its depth, its opener
-// and its quoted flag and count on arrival. A run arriving at a node walked before at its own
-// depth or deeper would, up to the point where that earlier run stopped, read the same forms and
-// openers one level shallower or at the same level: every candidate it could record was offered
-// before at a depth no smaller and cannot win. So it records nothing there and opens no run
-// there, and
-//   - a run whose stop is known jumps to the nearer of its own stop and the earlier run's;
-//   - a run still looking for its closer jumps to the earlier run's stop when every closer it
-//     could meet on the way would have stopped the earlier run too (a closer of the same kind or a
-//     wider one, the same quoted flag, and for the parenthesis kinds a count no smaller; where the
-//     counts differ only a stop at the line's end is taken); otherwise it walks the stretch node
-//     by node, looking for its closer only.
-// The deepest run is often of another kind than the one arriving, so a node also remembers the
-// latest run that walked it while still looking for its closer; a run may follow that one in
-// the same way when it walked the node at the arriving run's depth or deeper. (Runs nested in
-// one another without closers arrive one after another on the same path, shallower each time.)
-// An opener whose closer character does not occur at or after its body start is known unclosed
-// at once, and a run without a closer that opens such an opener simply continues as the nested
-// run one level deeper: reading the opener again as text would only bring it onto the nested
-// run's path. The caret enters only when a candidate is recorded, and what is not skipped happens
-// in the recursion's own order, so ties between equal depths go the same way.
+// Pass 1, right to left: where does every opener close? An opener's run starts at the node
+// (body start, off) with quotes off and count 0. Its closer is the first node on the path that
+// shows the closer of its kind while unquoted and not literal (and, for the parenthesis kinds,
+// with count 0). Quotes: the quote toggles from a node to the path's end give a parity S per
+// node; a closer node w is unquoted for a run from b exactly when S(w) == S(b). Count: with D(v)
+// the sum of the parenthesis steps (+1, -1, 0) from v to the end, the count at w is
+// max(D over b..w) - D(w), so it is 0 exactly at the nodes where D reaches a new maximum: the
+// chain b, ng(b), ng(ng(b)), ... where ng(v) is the next node with D >= D(v). As D moves by at
+// most one per node, ng and up1 (the next node with D = D(v) + 1) take O(1) each from the nodes
+// to the right. Every node then keeps, per closer class and parity, the position of the first
+// matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's
+// successor needs only the closers of openers further right, so one right-to-left sweep builds
+// everything. Most nodes are plain text (no form, closer, quote, parenthesis or escape): such a
+// node only repeats its successor's record, so a stretch of them is filled from one record.
+// Past the line's last closer character ("]", "}" or ")") no node can find a closer, so the
+// records there all equal the line's end: the sweep stores only successors and forms there, and
+// the nodes to the left treat that tail as the end. (Parity and count are read only as
+// differences between two nodes of one path, so dropping the tail's share changes no closer.)
+// On a line of openers with nothing closed after them, pass 1 then builds no record at all.
 //
-// Storage. Fourteen bytes per position of the line, and two per nesting level: a paused run keeps
-// its state in its own mark of the node where it paused, which no run walks while it waits. All
-// static (under 1 MB), touched only as far as the line goes (records are cleared as a call first
-// reaches them); nothing on the heap and a few hundred bytes of stack. The line itself is read in
-// place. The tables make a call non-reentrant, which suits the host: it calls the plugin on one
-// thread, one call at a time.
+// Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
+// with an explicit stack, skipping what cannot change the result: a candidate recorded again at
+// a depth no greater than before never replaces the best. Every node keeps the greatest depth
+// at which a run has walked it and where that run stops. A run reaching a node already walked at
+// its own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw
+// the same forms and openers at the same or greater depth. What is not skipped is done in the
+// recursion's own order, so ties between equal depths go the same way. Pass 1 marks every node
+// it builds as not yet walked, so pass 2 starts from a clean slate without a sweep of its own.
+//
+// Storage. About 7 MB of static tables sized for the longest line (a call touches only the part
+// its line needs): the line's copy, per-position form tables, and per-node tables in two planes
+// by L (the L = 1 plane is built only after the escape character or "=", so it stays sparse);
+// pass 2 reads only the successor table and its own marks. Nothing on the heap, a few hundred
+// bytes of stack. The tables make a call
+// non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 #include "locator.h"
-
-#include <string.h>
 
 #include "../platform/widetext.h"
 
@@ -52,122 +55,103 @@ namespace {
 
 // ---- Limits and markers ---------------------------------------------------------------------
 
-// Runs nest at most once per two characters ("%(" is the shortest opener), plus the line's own.
+// A node is 2 * position + L; the positions run to the line's end, whose nodes stand for "end".
+constexpr int32_t NO_NODE = -1;
+// Runs nest at most once per two characters ("%(" is the shortest opener).
 constexpr int32_t MAX_RUNS = MAX_LINE_LENGTH / 2 + 2;
 
-// The whole line's run, which has no kind and no closer.
-constexpr int TOP_LEVEL = -1;
-
-// An opener's closer as remembered: the index of its reference's last character (at least 2),
-// or these. A cleared record says "unknown".
-constexpr uint16_t CLOSER_UNKNOWN = 0;
-constexpr uint16_t CLOSER_NONE = 1;
-
-// The node standing for the line's end, as a run's stop.
-constexpr int32_t END_NODE = MAX_LINE_LENGTH + 1;
-
-// A run's state at a node, packed: quoted flag, whether it is exact (it is not after a jump),
-// whether the node has L on (only where a run paused), and the parenthesis count; a count this
-// large or larger is kept aside while the run is paused.
-constexpr uint16_t STATE_QUOTED = 0x8000;
-constexpr uint16_t STATE_EXACT = 0x4000;
-constexpr uint16_t STATE_LITERAL = 0x2000;
-constexpr uint16_t STATE_PARENS = 0x1FFF;
-
-// What the "%" at a position starts when read outside literal mode.
-enum FormType { NoForm, LiteralPercent, PlainVariable, EqualsForm, PlusForm, OpenerForm };
-
-struct Form {
-    FormType type;
-    int kind;    // OpenerForm: the ReferenceKind
-    int32_t end; // PlainVariable: its last index; OpenerForm: its body start
+// What a "%" read outside literal mode starts, from the text alone.
+enum FormType : uint8_t {
+    NoForm,         // the "%" starts nothing
+    LiteralPercent, // "%%"
+    PlainVariable,  // "%" and a run of name characters; formEnd is its last index
+    EqualsForm,     // "%=": recorded, and the next character is literal
+    PlusForm,       // "%+"
+    OpenerForm,     // one of the seven bracketed kinds; formEnd is its body start
 };
 
-// What a call keeps per position. A paused run keeps its own state in its mark of the node where
-// it paused (no run walks that node while it waits).
-struct PositionRecord {
-    uint16_t markDepth;  // node (position, L off): depth of the deepest run that walked it, 0: none
-    uint16_t markOpener; // that run's opener
-    uint16_t markState;  // its state on arrival (STATE_*)
-    uint16_t closer;     // the opener at this position: CLOSER_UNKNOWN, CLOSER_NONE or last index
-    uint16_t seekerDepth;  // the same for the latest run that walked the node still looking for
-    uint16_t seekerOpener; // its closer, 0: none
-    uint16_t seekerState;
-};
-
-// Closer classes for the test "no closer of this class at or after the body start".
+// Closer classes, ORDER: the first three use the path, the last two the ng chain.
 enum CloserClass { CloseBracket, CloseDoubleBracket, CloseBrace, CloseParen, CloseDoubleParen };
 constexpr int CLOSER_CLASSES = 5;
+constexpr int FIRST_PAREN_CLASS = CloseParen;
 
-// ---- Static working storage -----------------------------------------------------------------
+// A closer counts only outside literal mode, so a closer node's L is whether its character is
+// the escape character, and its position alone names it.
+constexpr uint16_t NO_CLOSER = 0xFFFF;      // positions stay below MAX_LINE_LENGTH
+constexpr uint32_t NO_CLOSERS = 0xFFFFFFFF; // NO_CLOSER for both parities
 
-PositionRecord positionRecords[MAX_LINE_LENGTH];
-// Records below this index have been cleared by the current call.
-int32_t clearedUpTo;
-
-// The paused runs, one slot per nesting level: the "%" where the slot's enclosing run paused and
-// goes on from when the slot's run has no closer. Counts too large for a mark wait here.
-uint16_t slotReturn[MAX_RUNS];
-constexpr int MAX_LARGE_COUNTS = MAX_LINE_LENGTH / STATE_PARENS + 1;
-int32_t largeCounts[MAX_LARGE_COUNTS];
-int largeCountTop;
-// Whether the first slot still holds the whole line's run.
-bool wholeLineInFirstSlot;
-
-// Characters a run cannot pass over without looking, as bits; a run's mask says which concern it.
-constexpr uint8_t SEES_PERCENT = 1;
-constexpr uint8_t SEES_ESCAPE = 2;
-constexpr uint8_t SEES_QUOTE = 4;
-constexpr uint8_t SEES_PAREN = 8;
-constexpr uint8_t SEES_BRACKET = 16;
-constexpr uint8_t SEES_BRACE = 32;
-struct SeenTable {
-    uint8_t bits[128];
+// A node's pass-1 record: what the sweep needs from the nodes to its right. Pass 2 needs only
+// the successor, kept apart in nextNode so that its walk reads 4 bytes a node.
+struct Node {
+    int32_t ng;                     // next node with D >= D(this), or NO_NODE
+    int32_t up1;                    // next node with D = D(this) + 1, or NO_NODE
+    uint32_t first[CLOSER_CLASSES]; // first closer position of a class: S = 0 low, S = 1 high half
+    uint8_t parity;                 // S: quote toggles from here to the end, mod 2
 };
-constexpr SeenTable MakeSeenTable() {
-    SeenTable table{};
-    table.bits[int('%')] = SEES_PERCENT;
-    table.bits[int('"')] = SEES_QUOTE;
-    table.bits[int('(')] = SEES_PAREN;
-    table.bits[int(')')] = SEES_PAREN;
-    table.bits[int(']')] = SEES_BRACKET;
-    table.bits[int('}')] = SEES_BRACE;
-    return table;
-}
-constexpr SeenTable CHAR_SEEN = MakeSeenTable();
-// The ASCII characters' bits, with the escape character's added for the call.
-uint8_t charSeen[128];
 
-const WCHAR* scanLine;
-// The line's length once known; until then MAX_LINE_LENGTH (reads stop at the terminator).
-int32_t scanLength;
-bool lengthKnown;
-// Whether the escape character can stand in an opener (so a run reading one again as text may
-// walk elsewhere than the nested run did).
-bool escapeInOpeners;
+// What pass 2 keeps per node.
+struct Walk {
+    int32_t depth; // greatest depth of a run that walked the node, or -1
+    int32_t stop;  // stop node of that run
+};
+
+struct Run {
+    int32_t node;   // where the run stands; while a nested run is open, the opener's node
+    int32_t depth;  // depth of the run (0 for the whole line)
+    int32_t stop;   // node of its closer, or the end node
+    int32_t opener; // position of its "%", or -1 for the whole line
+};
+
+// ---- Static working storage (the line is at most MAX_LINE_LENGTH units) --------------------
+
+// Per-node tables are split by L into two planes indexed by position: runs arrive in literal
+// mode only after the escape character or "%=", so the L = 1 plane is mostly untouched and the
+// L = 0 plane is dense.
+constexpr int32_t PLANE = MAX_LINE_LENGTH + 1;
+Node nodes[2][PLANE];
+int32_t nextNode[2][PLANE]; // successor (>= the end node at the line's end)
+Walk walked[2][PLANE];
+uint8_t formType[MAX_LINE_LENGTH + 1];
+uint8_t formKind[MAX_LINE_LENGTH + 1];
+int32_t formEnd[MAX_LINE_LENGTH + 1];
+int32_t closerNode[MAX_LINE_LENGTH + 1]; // closer node of the opener at a position, or NO_NODE
+int32_t closerLast[MAX_LINE_LENGTH + 1]; // index of that reference's last character
+Run runs[MAX_RUNS];
+
+// Stands for the line's end in pass 1: no closers onward, parity 0.
+const Node END_OF_LINE = {
+    NO_NODE, NO_NODE, {NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS}, 0};
+
+// The line being read, copied with nul units after it, so that reading a few units past its
+// end needs no test.
+constexpr int32_t PADDING = 4;
+WCHAR text[MAX_LINE_LENGTH + PADDING];
+int32_t length;
+int32_t endNode;
+// One past the last closer character (0 when there is none): pass 1 keeps node records only
+// below it.
+int32_t recordEnd;
+int32_t recordEndNode;
 WCHAR escapeChar;
-int32_t caret;
-ReferenceSpan best;
-// Last position of a closer of each class (-1: none), found once per call when needed.
-int32_t lastCloser[CLOSER_CLASSES];
-bool closersScanned;
 
 WCHAR At(int32_t i) {
-    return i < scanLength ? scanLine[i] : WCHAR(0);
+    return text[i];
 }
-
-PositionRecord& Touch(int32_t i) {
-    if (i >= clearedUpTo) {
-        // Cleared a stretch at a time, but never past the line.
-        int32_t upTo = lengthKnown ? i + 64 : i + 1;
-        if (upTo > scanLength) upTo = scanLength;
-        memset(&positionRecords[clearedUpTo], 0,
-               size_t(upTo - clearedUpTo) * sizeof(PositionRecord));
-        clearedUpTo = upTo;
-    }
-    return positionRecords[i];
+int32_t PositionOf(int32_t node) {
+    return node >> 1;
 }
-
+bool IsEnd(int32_t node) {
+    return node >= endNode;
+}
+Node& NodeAt(int32_t node) {
+    return nodes[node & 1][node >> 1];
+}
+int32_t& NextOf(int32_t node) {
+    return nextNode[node & 1][node >> 1];
+}
+Walk& WalkAt(int32_t node) {
+    return walked[node & 1][node >> 1];
+}
 // ASCII is decided here; only other units go to the platform's tables.
 bool IsLetter(WCHAR ch) {
     if (ch < 0x80) return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
@@ -180,422 +164,293 @@ bool IsNameChar(WCHAR ch) {
     return WideIsAlnum(ch);
 }
 
-bool IsParenKind(int kind) {
-    return kind == Paren || kind == DoubleParen;
-}
-bool IsTwoUnitKind(int kind) {
-    return kind == DoubleParen || kind == DoubleBracket;
-}
-int CloserClassOf(int kind) {
-    switch (kind) {
-    case DoubleBracket:
-        return CloseDoubleBracket;
-    case Brace:
-        return CloseBrace;
-    case Paren:
-        return CloseParen;
-    case DoubleParen:
-        return CloseDoubleParen;
-    default:
-        return CloseBracket;
-    }
-}
-
 // ---- Forms ----------------------------------------------------------------------------------
 
-// Index after the run of name characters that starts at `from`.
-int32_t NameEnd(int32_t from) {
-    int32_t q = from;
-    while (IsNameChar(At(q))) ++q;
-    return q;
-}
-
-Form ReadForm(int32_t p) {
+// The "%" at p ("%" and its kind, where any); formType is kept only where the line has "%". Reads
+// the run of name characters after it; such runs end at the next "%", so all of them together read
+// each character at most once.
+void ClassifyForm(int32_t p) {
+    formType[p] = NoForm;
+    if (At(p) != '%') return;
     WCHAR next = At(p + 1);
-    switch (next) {
-    case '%':
-        return Form{LiteralPercent, 0, 0};
-    case '(':
-    case '[': {
+    if (next == '%') {
+        formType[p] = LiteralPercent;
+    } else if (next == '@' && IsLetter(At(p + 2))) {
+        int32_t q = p + 2;
+        while (IsNameChar(At(q))) ++q;
+        if (At(q) == '[' && At(q + 1) != 0)
+            formType[p] = OpenerForm, formKind[p] = FunctionCall, formEnd[p] = q + 1;
+    } else if (IsNameChar(next) && next != '$') {
+        int32_t q = p + 1;
+        while (IsNameChar(At(q))) ++q;
+        if (At(q) == '[' && At(q + 1) != 0)
+            formType[p] = OpenerForm, formKind[p] = IndexedVariable, formEnd[p] = q + 1;
+        else
+            formType[p] = PlainVariable, formEnd[p] = q - 1;
+    } else if (next == '(' || next == '[') {
         bool twice = At(p + 2) == next && At(p + 3) != 0;
-        if (!twice && At(p + 2) == 0) return Form{NoForm, 0, 0};
-        int kind = next == '(' ? (twice ? DoubleParen : Paren) : (twice ? DoubleBracket : Bracket);
-        return Form{OpenerForm, kind, p + (twice ? 3 : 2)};
-    }
-    case '{':
-        if (At(p + 2) == 0) return Form{NoForm, 0, 0};
-        return Form{OpenerForm, Brace, p + 2};
-    case '=':
-        return Form{EqualsForm, 0, 0};
-    case '+':
-        return Form{PlusForm, 0, 0};
-    case '@': {
-        if (!IsLetter(At(p + 2))) return Form{NoForm, 0, 0};
-        int32_t q = NameEnd(p + 2);
-        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, FunctionCall, q + 1};
-        return Form{NoForm, 0, 0};
-    }
-    default:
-        if (!IsNameChar(next) || next == '$') return Form{NoForm, 0, 0};
-        int32_t q = NameEnd(p + 1);
-        if (At(q) == '[' && At(q + 1) != 0) return Form{OpenerForm, IndexedVariable, q + 1};
-        return Form{PlainVariable, 0, q - 1};
+        if (twice || At(p + 2) != 0) {
+            formType[p] = OpenerForm;
+            formEnd[p] = p + (twice ? 3 : 2);
+            if (next == '(')
+                formKind[p] = twice ? DoubleParen : Paren;
+            else
+                formKind[p] = twice ? DoubleBracket : Bracket;
+        }
+    } else if (next == '{') {
+        if (At(p + 2) != 0) formType[p] = OpenerForm, formKind[p] = Brace, formEnd[p] = p + 2;
+    } else if (next == '=') {
+        formType[p] = EqualsForm;
+    } else if (next == '+') {
+        formType[p] = PlusForm;
     }
 }
 
-// The kind of the opener at p (one that ReadForm found).
-int KindAt(int32_t p) {
-    WCHAR next = At(p + 1);
-    if (next == '@') return FunctionCall;
-    if (next == '(') return At(p + 2) == '(' && At(p + 3) != 0 ? DoubleParen : Paren;
-    if (next == '[') return At(p + 2) == '[' && At(p + 3) != 0 ? DoubleBracket : Bracket;
-    if (next == '{') return Brace;
-    return IndexedVariable;
+// ---- Pass 1: closers ------------------------------------------------------------------------
+
+// The closer of the opener at p, from the nodes to its right.
+void FindCloser(int32_t p) {
+    int kind = formKind[p];
+    int cls = CloseBracket;
+    if (kind == DoubleBracket) cls = CloseDoubleBracket;
+    if (kind == Brace) cls = CloseBrace;
+    if (kind == Paren) cls = CloseParen;
+    if (kind == DoubleParen) cls = CloseDoubleParen;
+    const Node& start = formEnd[p] >= recordEnd ? END_OF_LINE : nodes[0][formEnd[p]];
+    uint16_t w = uint16_t(start.first[cls] >> (16 * start.parity));
+    bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
+    closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
+    closerLast[p] = w == NO_CLOSER ? -1 : w + (twoUnits ? 1 : 0);
 }
 
-// ---- Closers --------------------------------------------------------------------------------
+// The closer classes a character shows to a run that is not literal (quotes aside), as bits.
+unsigned CloserClasses(WCHAR ch, WCHAR after) {
+    bool twice = after == ch;
+    if (ch == ']') return 1u << CloseBracket | (twice ? 1u << CloseDoubleBracket : 0u);
+    if (ch == '}') return 1u << CloseBrace;
+    if (ch == ')') return 1u << CloseParen | (twice ? 1u << CloseDoubleParen : 0u);
+    return 0;
+}
 
-// Finds the line's end and the last closer of each class, reading forward from `from` (no
-// closer stands before the first opener, and the line before it has been read already).
-void ScanClosers(int32_t from) {
-    for (int cls = 0; cls < CLOSER_CLASSES; ++cls) lastCloser[cls] = -1;
-    int32_t i = from;
-    for (; i < scanLength; ++i) {
-        WCHAR ch = scanLine[i];
-        if (ch == 0) break;
-        if (ch >= 128 || !(CHAR_SEEN.bits[ch] & (SEES_BRACKET | SEES_BRACE | SEES_PAREN))) continue;
-        if (ch == ']') {
-            lastCloser[CloseBracket] = i;
-            if (scanLine[i + 1] == ']') lastCloser[CloseDoubleBracket] = i;
-        } else if (ch == '}') {
-            lastCloser[CloseBrace] = i;
-        } else if (ch == ')') {
-            lastCloser[CloseParen] = i;
-            if (scanLine[i + 1] == ')') lastCloser[CloseDoubleParen] = i;
+// Node (p, literal): one iteration of the character loop, with the closers to the right known.
+// Also marks the node as not yet walked for pass 2. Without `records`, stores only the successor
+// (all pass 2 reads) and the mark.
+template <int literal, bool records = true> void BuildNode(int32_t p) {
+    WCHAR ch = At(p);
+    bool isEscape = ch == escapeChar;
+    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
+    int32_t current = p;
+    bool keep = false;
+    if (!afterToggle && ch == '%') {
+        switch (formType[p]) {
+        case LiteralPercent:
+            current = p + 1;
+            break;
+        case EqualsForm:
+            current = p + 1;
+            keep = true;
+            break;
+        case OpenerForm:
+            if (closerNode[p] != NO_NODE) current = closerLast[p];
+            break;
+        default:
+            break;
         }
     }
-    scanLength = i;
-    lengthKnown = true;
-    closersScanned = true;
-}
+    WCHAR at = At(current);
+    int nextLiteral = keep ? 1 : (at == escapeChar ? (afterToggle ? 1 : 0) : 0);
+    int32_t next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
+    nextNode[literal][p] = next;
+    walked[literal][p].depth = -1;
+    if (!records) return;
 
-// The node where a run of `kind` from the opener at p stops: its closer's first character, the
-// line's end, or -1 while unknown.
-int32_t StopNode(uint16_t closer, int kind) {
-    if (closer == CLOSER_UNKNOWN) return -1;
-    if (closer == CLOSER_NONE) return END_NODE;
-    return closer - (IsTwoUnitKind(kind) ? 1 : 0);
-}
-
-// The index of the reference's last character when the node at p closes a body of `kind`, or
-// -1. The run is neither quoted nor literal there.
-int32_t CloserAt(int kind, int32_t p, int32_t parens) {
-    WCHAR ch = scanLine[p];
-    switch (kind) {
-    case DoubleBracket:
-        return ch == ']' && At(p + 1) == ']' ? p + 1 : -1;
-    case Brace:
-        return ch == '}' ? p : -1;
-    case Paren:
-        return ch == ')' && parens == 0 ? p : -1;
-    case DoubleParen:
-        return ch == ')' && At(p + 1) == ')' && parens == 0 ? p + 1 : -1;
-    default:
-        return ch == ']' ? p : -1;
+    Node& n = nodes[literal][p];
+    bool toggle = !isEscape && !literal && ch == '"';
+    int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
+    // Past the last closer character the records are those of the line's end.
+    bool atEnd = next >= recordEndNode;
+    const Node& succ = atEnd ? END_OF_LINE : NodeAt(next);
+    n.parity = uint8_t((toggle ? 1 : 0) ^ succ.parity);
+    if (atEnd) {
+        n.up1 = NO_NODE;
+        n.ng = NO_NODE;
+    } else if (step < 0) {
+        n.up1 = next;
+        n.ng = next;
+    } else if (step == 0) {
+        n.up1 = succ.up1;
+        n.ng = next;
+    } else {
+        n.up1 = succ.up1 == NO_NODE ? NO_NODE : NodeAt(succ.up1).up1;
+        n.ng = succ.up1;
+    }
+    // The first closers onward: along the path for the bracket classes, along the ng chain for
+    // the parenthesis classes; then this node itself where it shows one.
+    const Node& chain = n.ng == NO_NODE ? END_OF_LINE : NodeAt(n.ng);
+    // (Field by field, each as wide as it was stored: the next node reads this one right away.)
+    uint32_t first[CLOSER_CLASSES];
+    for (int cls = 0; cls < CLOSER_CLASSES; ++cls)
+        first[cls] = cls < FIRST_PAREN_CLASS ? succ.first[cls] : chain.first[cls];
+    unsigned shown = afterToggle ? 0u : CloserClasses(ch, At(p + 1));
+    uint32_t mask = n.parity ? 0x0000FFFFu : 0xFFFF0000u; // the half to keep
+    uint32_t here = n.parity ? uint32_t(p) << 16 : uint32_t(p);
+    for (int cls = 0; cls < CLOSER_CLASSES; ++cls) {
+        if (shown & (1u << cls)) first[cls] = (first[cls] & mask) | here;
+        n.first[cls] = first[cls];
     }
 }
 
-// Whether every closer a run of `kind` (with this quoted flag and count) could meet from a node
-// would also have stopped the run that marked the node.
-bool CannotCloseFirst(uint16_t theirOpener, uint16_t theirState, int kind, bool quoted,
-                      int32_t parens) {
-    if (!(theirState & STATE_EXACT) || (theirState & STATE_PARENS) == STATE_PARENS) return false;
-    if (((theirState & STATE_QUOTED) != 0) != quoted) return false;
-    int theirs = KindAt(theirOpener);
-    bool theirsSingleBracket =
-        theirs == FunctionCall || theirs == IndexedVariable || theirs == Bracket;
-    switch (kind) {
-    case DoubleBracket:
-        return theirsSingleBracket || theirs == DoubleBracket;
-    case Brace:
-        return theirs == Brace;
-    case Paren:
-        return theirs == Paren && parens >= (theirState & STATE_PARENS);
-    case DoubleParen:
-        return IsParenKind(theirs) && parens >= (theirState & STATE_PARENS);
+// Whether node (p, 0) is plain text: a character that is not the escape character, starts no
+// form and shows no closer, quote or parenthesis. Such a node is its successor's copy (the
+// successor is (p + 1, 0)), with ng pointing at that successor.
+bool IsPlainText(WCHAR ch) {
+    if (ch == escapeChar) return false;
+    switch (ch) {
+    case '%':
+    case '"':
+    case '(':
+    case ')':
+    case ']':
+    case '}':
+        return false;
     default:
-        return theirsSingleBracket;
+        return true;
     }
 }
 
-void Record(int32_t first, int32_t last, int32_t depth) {
-    if (first <= caret && last >= caret - 1 && depth > best.depth)
+// Node (p, 0) for plain text, from `onward`: the node after the stretch of plain text that
+// holds p (or END_OF_LINE).
+void CopyPlainNode(int32_t p, const Node& onward) {
+    Node n = onward;
+    n.ng = p + 1 >= recordEnd ? NO_NODE : 2 * (p + 1);
+    nodes[0][p] = n;
+    nextNode[0][p] = p + 1 >= length ? endNode : 2 * (p + 1);
+    walked[0][p].depth = -1;
+}
+
+// A run arrives in literal mode only just after the escape character or "%=".
+bool LiteralReachable(int32_t p) {
+    return p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=');
+}
+
+void BuildLiteralNode(int32_t p) {
+    if (LiteralReachable(p)) BuildNode<1>(p);
+}
+
+void FindAllClosers() {
+    // Past the last closer character no run closes and no opener closes: there a node needs only
+    // its successor (all pass 2 reads), and no record.
+    recordEnd = 0;
+    for (int32_t p = length - 1; p >= 0; --p) {
+        WCHAR ch = text[p];
+        if (ch == ')' || ch == ']' || ch == '}') {
+            recordEnd = p + 1;
+            break;
+        }
+    }
+    recordEndNode = 2 * recordEnd;
+    int32_t p = length - 1;
+    while (p >= 0) {
+        if (p < recordEnd && IsPlainText(text[p])) {
+            // A stretch of plain text: each of its nodes copies the node after the stretch,
+            // read once here.
+            const Node onward = p + 1 >= recordEnd ? END_OF_LINE : nodes[0][p + 1];
+            do {
+                CopyPlainNode(p, onward);
+                BuildLiteralNode(p);
+                --p;
+            } while (p >= 0 && IsPlainText(text[p]));
+            continue;
+        }
+        if (text[p] == '%') {
+            ClassifyForm(p);
+            if (formType[p] == OpenerForm) FindCloser(p);
+        }
+        if (p >= recordEnd) {
+            BuildNode<0, false>(p);
+            if (LiteralReachable(p)) BuildNode<1, false>(p);
+        } else {
+            BuildNode<0>(p);
+            BuildLiteralNode(p);
+        }
+        --p;
+    }
+}
+
+// ---- Pass 2: candidates ---------------------------------------------------------------------
+
+void Record(ReferenceSpan& best, int32_t cursor, int32_t first, int32_t last, int32_t depth) {
+    if (first <= cursor && last >= cursor - 1 && depth > best.depth)
         best = ReferenceSpan{first, last, depth};
 }
 
-// ---- The walk -------------------------------------------------------------------------------
+// The node of `a` and `b` (both on one path, or the end) that comes first.
+int32_t Nearer(int32_t a, int32_t b) {
+    int32_t pa = IsEnd(a) ? length : PositionOf(a);
+    int32_t pb = IsEnd(b) ? length : PositionOf(b);
+    return pa <= pb ? a : b;
+}
 
-// The active run: where it stands and what it carries.
-struct Run {
-    int32_t depth;    // 0 for the whole line
-    int32_t opener;   // position of its "%" (the whole line: 0, unused)
-    int kind;         // ReferenceKind, or TOP_LEVEL
-    uint8_t mask;     // the characters it stops at (SEES_*)
-    int32_t stopNode; // where it stops when known (the line's end for the whole line), else -1
-    int32_t position;
-    bool literal;
-    bool quoted;
-    int32_t parens;
-    bool exact; // quoted flag and count are those the loop would have (no jump since the start)
-};
-
-uint8_t MaskOf(int kind) {
-    switch (kind) {
-    case TOP_LEVEL:
-        return SEES_PERCENT | SEES_ESCAPE;
-    case Paren:
-    case DoubleParen:
-        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_PAREN;
-    case Brace:
-        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_BRACE;
+// Forms at a node that a run walks for the first time at this depth. Gives true when it opened
+// a nested run.
+bool ReadForms(ReferenceSpan& best, int32_t cursor, int32_t& top) {
+    Run& run = runs[top];
+    int32_t p = PositionOf(run.node);
+    bool literal = (run.node & 1) != ((At(p) == escapeChar) ? 1 : 0);
+    if (literal || At(p) != '%') return false;
+    switch (formType[p]) {
+    case PlainVariable:
+        Record(best, cursor, p, formEnd[p], run.depth + 1);
+        return false;
+    case EqualsForm:
+    case PlusForm:
+        Record(best, cursor, p, p + 1, run.depth + 1);
+        return false;
+    case OpenerForm: {
+        int32_t stop = closerNode[p] == NO_NODE ? endNode : closerNode[p];
+        runs[top + 1] = Run{2 * formEnd[p], run.depth + 1, stop, p};
+        ++top;
+        return true;
+    }
     default:
-        return SEES_PERCENT | SEES_ESCAPE | SEES_QUOTE | SEES_BRACKET;
+        return false;
     }
 }
 
-Run WholeLine() {
-    return Run{0, 0, TOP_LEVEL, MaskOf(TOP_LEVEL), END_NODE, 0, false, false, 0, true};
-}
-
-uint16_t PackState(const Run& run) {
-    uint16_t count = uint16_t(run.parens < STATE_PARENS ? run.parens : STATE_PARENS);
-    return uint16_t((run.quoted ? STATE_QUOTED : 0) | (run.exact ? STATE_EXACT : 0) |
-                    (run.literal ? STATE_LITERAL : 0) | count);
-}
-
-// The run paused at the "%" at `pause` (which it marked), as it was.
-void RestoreRun(Run& run, int32_t slot, int32_t pause) {
-    if (slot == 0 && wholeLineInFirstSlot) {
-        run = WholeLine();
-        return;
-    }
-    const PositionRecord& record = positionRecords[pause];
-    run.opener = record.markOpener;
-    run.depth = record.markDepth;
-    run.kind = KindAt(run.opener);
-    run.mask = MaskOf(run.kind);
-    run.stopNode = StopNode(positionRecords[run.opener].closer, run.kind);
-    run.quoted = (record.markState & STATE_QUOTED) != 0;
-    run.exact = (record.markState & STATE_EXACT) != 0;
-    run.parens = record.markState & STATE_PARENS;
-    if (run.parens == STATE_PARENS) run.parens = largeCounts[--largeCountTop];
-}
-
-bool HasEscape(int32_t from, int32_t to) {
-    for (int32_t i = from; i < to; ++i)
-        if (scanLine[i] == escapeChar) return true;
-    return false;
-}
-
-// Starts the run of the opener at `opener`. A run that has no closer itself and opens one that
-// has none ends when the nested one does: it would read the opener's characters again (no "%"
-// among them) and walk on where the nested run walked, one level shallower. So, unless an escape
-// character could make it walk elsewhere, the nested run takes its place instead of a new slot.
-void OpenRun(Run& run, int32_t& slot, int32_t opener, const Form& form, PositionRecord& record) {
-    if (record.closer == CLOSER_UNKNOWN) {
-        if (!closersScanned) ScanClosers(opener);
-        if (lastCloser[CloserClassOf(form.kind)] < form.end) record.closer = CLOSER_NONE;
-    }
-    bool inPlace = run.stopNode == END_NODE && record.closer == CLOSER_NONE &&
-                   !(escapeInOpeners && HasEscape(opener, form.end));
-    if (!inPlace) {
-        if (run.kind != TOP_LEVEL) {
-            record.markDepth = uint16_t(run.depth);
-            record.markOpener = uint16_t(run.opener);
-            record.markState = PackState(run);
-            if (run.parens >= STATE_PARENS) largeCounts[largeCountTop++] = run.parens;
-        }
-        ++slot;
-        slotReturn[slot] = uint16_t(opener);
-    } else if (slot == 0) {
-        wholeLineInFirstSlot = false;
-    }
-    run.depth += 1;
-    run.opener = opener;
-    run.kind = form.kind;
-    run.mask = MaskOf(form.kind);
-    run.stopNode = StopNode(record.closer, form.kind);
-    run.position = form.end;
-    run.literal = false;
-    run.quoted = false;
-    run.parens = 0;
-    run.exact = true;
-}
-
-// Ends the active run at `last` (its reference's last character) or, with -1, without a closer;
-// the enclosing run goes on after the reference or, without one, after the "%". Gives false when
-// the whole line's run has ended.
-bool EndRun(Run& run, int32_t& slot, int32_t last) {
-    if (run.kind != TOP_LEVEL) {
-        PositionRecord& record = positionRecords[run.opener];
-        if (record.closer == CLOSER_UNKNOWN)
-            record.closer = last < 0 ? CLOSER_NONE : uint16_t(last);
-        if (last >= 0) Record(run.opener, last, run.depth);
-    }
-    if (slot == 0) return false; // (only runs without a closer stand in the first slot)
-    int32_t pause = slotReturn[slot];
-    int32_t current = last >= 0 ? last : pause;
-    --slot;
-    RestoreRun(run, slot, pause);
-    WCHAR at = scanLine[current];
-    if (at == '(')
-        ++run.parens;
-    else if (at == ')' && run.parens > 0)
-        --run.parens;
-    run.literal = false; // neither a closer nor a "%" read as one leaves literal mode on
-    run.position = current + 1;
-    return true;
-}
-
-// A run still looking for its closer, at a node that the run of `theirOpener` walked before (at
-// the same depth or deeper) with state `theirState`: jumps to that run's stop and gives true when
-// no closer of this run can come first.
-bool SkipBehind(Run& run, uint16_t theirOpener, uint16_t theirState) {
-    int32_t theirStop = StopNode(positionRecords[theirOpener].closer, KindAt(theirOpener));
-    if (theirStop < 0 || theirStop == run.position) return false;
-    if (!CannotCloseFirst(theirOpener, theirState, run.kind, run.quoted, run.parens)) return false;
-    if (theirStop == END_NODE) {
-        run.position = END_NODE;
-        return true;
-    }
-    if (IsParenKind(run.kind) && run.parens != (theirState & STATE_PARENS)) return false;
-    // The earlier run closed there, so it was unquoted, and so is this one; for the parenthesis
-    // kinds both counts are 0.
-    run.position = theirStop;
-    run.quoted = false;
-    run.parens = 0;
-    return true;
-}
-
-// At a node with L off walked before at the run's depth or deeper: moves the run on and gives
-// true, or gives false when the run must walk the node itself (without recording).
-bool SkipWalked(Run& run, const PositionRecord& here) {
-    if (run.stopNode >= 0) {
-        int32_t theirStop =
-            StopNode(positionRecords[here.markOpener].closer, KindAt(here.markOpener));
-        // (A finished run always knows its stop; and a run marks its own closer before it sees it.)
-        if (theirStop < 0 || theirStop == run.position) return false;
-        if (run.stopNode <= theirStop) {
-            run.position = run.stopNode;
-        } else {
-            run.position = theirStop;
-            run.exact = false;
-        }
-        return true;
-    }
-    if (SkipBehind(run, here.markOpener, here.markState)) return true;
-    return here.seekerDepth >= run.depth && SkipBehind(run, here.seekerOpener, here.seekerState);
-}
-
-constexpr int32_t RUNNING = -2;
-
-void Walk() {
-    int32_t slot = 0;
-    Run run = WholeLine();
+ReferenceSpan RecordCandidates(int32_t cursor) {
+    ReferenceSpan best{-1, -1, -1};
+    int32_t top = 0;
+    runs[0] = Run{length == 0 ? endNode : 0, 0, endNode, -1};
     for (;;) {
-        if (!run.literal) {
-            // Characters the run passes over unchanged.
-            int32_t q = run.position;
-            const uint8_t mask = run.mask;
-            while (q < scanLength) {
-                WCHAR ch = scanLine[q];
-                if (ch < 128 ? (charSeen[ch] & mask) != 0 : ch == escapeChar) break;
-                ++q;
+        Run& run = runs[top];
+        const int32_t depth = run.depth, stop = run.stop;
+        int32_t v = run.node;
+        bool atPercent = false;
+        while (!IsEnd(v) && v != stop) {
+            Walk& walk = WalkAt(v);
+            if (walk.depth >= depth) {
+                v = Nearer(walk.stop, stop);
+                continue;
             }
-            run.position = q;
+            walk = Walk{depth, stop};
+            if (text[PositionOf(v)] == '%') {
+                atPercent = true;
+                break;
+            }
+            v = NextOf(v);
         }
-        const int32_t p = run.position;
-        int32_t ended = RUNNING;
-        if (p >= scanLength || (!lengthKnown && scanLine[p] == 0)) {
-            if (!lengthKnown && p < scanLength) scanLength = p, lengthKnown = true;
-            ended = -1;
-        } else if (p == run.stopNode) {
-            ended = positionRecords[run.opener].closer;
-        } else {
-            bool shadow = false; // walked before at this depth or deeper: nothing to record
-            if (!run.literal) {
-                PositionRecord& here = Touch(p);
-                if (here.markDepth != 0 && here.markDepth >= run.depth &&
-                    !(here.markState & STATE_LITERAL)) {
-                    if (SkipWalked(run, here)) continue;
-                    shadow = true;
-                } else if (run.kind != TOP_LEVEL) {
-                    here.markDepth = uint16_t(run.depth);
-                    here.markOpener = uint16_t(run.opener);
-                    here.markState = PackState(run);
-                }
-                if (run.stopNode < 0) {
-                    here.seekerDepth = uint16_t(run.depth);
-                    here.seekerOpener = uint16_t(run.opener);
-                    here.seekerState = PackState(run);
-                }
-            }
-            // 1. Escape and quotes; 2. the closer (runs that do not know it yet).
-            WCHAR ch = scanLine[p];
-            bool afterToggle = run.literal != (ch == escapeChar);
-            if (run.kind != TOP_LEVEL) {
-                if (ch == '"' && ch != escapeChar && !run.literal) run.quoted = !run.quoted;
-                if (run.stopNode < 0 && !run.quoted && !afterToggle)
-                    ended = CloserAt(run.kind, p, run.parens);
-            }
-            if (ended < 0) {
-                ended = RUNNING;
-                // 3. Forms.
-                int32_t current = p;
-                bool keep = false;
-                if (!afterToggle && ch == '%') {
-                    Form form = ReadForm(p);
-                    switch (form.type) {
-                    case LiteralPercent:
-                        current = p + 1;
-                        break;
-                    case PlainVariable:
-                        if (!shadow) Record(p, form.end, run.depth + 1);
-                        break;
-                    case EqualsForm:
-                        if (!shadow) Record(p, p + 1, run.depth + 1);
-                        current = p + 1;
-                        keep = true;
-                        break;
-                    case PlusForm:
-                        if (!shadow) Record(p, p + 1, run.depth + 1);
-                        break;
-                    case OpenerForm: {
-                        PositionRecord& record = Touch(p);
-                        uint16_t closer = record.closer;
-                        if (!shadow || closer == CLOSER_UNKNOWN) {
-                            OpenRun(run, slot, p, form, record);
-                            continue;
-                        }
-                        if (closer != CLOSER_NONE) current = closer;
-                        break;
-                    }
-                    case NoForm:
-                        break;
-                    }
-                }
-                // 4. Bookkeeping at the current position; 5. on to the next.
-                WCHAR at = scanLine[current];
-                if (at == '(')
-                    ++run.parens;
-                else if (at == ')' && run.parens > 0)
-                    --run.parens;
-                run.literal = keep || (at == escapeChar && afterToggle);
-                run.position = current + 1;
-            }
+        run.node = v;
+        if (atPercent) {
+            if (!ReadForms(best, cursor, top)) run.node = NextOf(v);
+            continue;
         }
-        if (ended != RUNNING && !EndRun(run, slot, ended)) return;
+        // The run ends: at its closer it is a reference; at the line's end it is none.
+        if (!IsEnd(v)) Record(best, cursor, run.opener, closerLast[run.opener], depth);
+        if (top == 0) break;
+        --top;
+        runs[top].node = NextOf(runs[top].node);
     }
+    return best;
 }
 
 } // namespace
@@ -603,21 +458,15 @@ void Walk() {
 ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
     if (!line) return none;
-    scanLine = line;
-    scanLength = MAX_LINE_LENGTH;
-    lengthKnown = false;
+    length = 0;
+    while (length < MAX_LINE_LENGTH && line[length] != 0) {
+        text[length] = line[length];
+        ++length;
+    }
+    for (int32_t i = 0; i < PADDING; ++i) text[length + i] = 0;
+    endNode = 2 * length;
     escapeChar = escape;
-    caret = cursor;
-    best = none;
-    clearedUpTo = 0;
-    closersScanned = false;
-    largeCountTop = 0;
-    wholeLineInFirstSlot = true;
-    for (int ch = 0; ch < 128; ++ch) charSeen[ch] = CHAR_SEEN.bits[ch];
-    charSeen[0] = 0xFF; // the terminator stops every run
-    if (escape < 128) charSeen[escape] |= SEES_ESCAPE;
-    escapeInOpeners = escape == '%' || escape == '@' || escape == '(' || escape == '[' ||
-                      escape == '{' || IsNameChar(escape);
-    Walk();
+    FindAllClosers();
+    ReferenceSpan best = RecordCandidates(cursor);
     return best.first < 0 || best.last < 0 ? none : best;
 }
