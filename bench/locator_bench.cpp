@@ -3,7 +3,6 @@
 // exact locator must do (scripts/locator_ratios.py prints each case as a ratio to it); and the
 // locator's peak stack, measured on a thread whose stack was painted beforehand.
 #include <benchmark/benchmark.h>
-#include <pthread.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "src/actions/locator.h"
+#include "tests/limits/stack_meter.h"
 
 namespace {
 
@@ -152,48 +152,21 @@ LOCATOR_BENCHMARK(random_escape_bracket, RandomText, '[');
 
 // ---- Peak stack -----------------------------------------------------------------------------
 
-constexpr size_t PAINTED_STACK = 256 * 1024;
-constexpr unsigned char PAINT = 0xA5;
-
-struct StackJob {
-    const Text* line; // null: the thread does nothing (the baseline)
-};
-
-void* RunJob(void* arg) {
-    const StackJob* job = static_cast<const StackJob*>(arg);
-    if (job->line) {
-        ReferenceSpan span =
-            LocateReference(job->line->c_str(), int32_t(job->line->size()), WCHAR('^'));
-        benchmark::DoNotOptimize(span);
-    }
-    return nullptr;
-}
-
-// Bytes of a painted stack that a thread running `job` changed (the thread's own start-up and
-// thread-local block included).
-size_t StackTouched(const StackJob& job) {
-    unsigned char* stack = static_cast<unsigned char*>(std::aligned_alloc(4096, PAINTED_STACK));
-    std::memset(stack, PAINT, PAINTED_STACK);
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstack(&attributes, stack, PAINTED_STACK);
-    pthread_t thread;
-    if (pthread_create(&thread, &attributes, RunJob, const_cast<StackJob*>(&job)) == 0)
-        pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-    size_t untouched = 0;
-    while (untouched < PAINTED_STACK && stack[untouched] == PAINT) ++untouched;
-    std::free(stack);
-    return PAINTED_STACK - untouched;
-}
+constexpr size_t MEASURED_STACK = 256 * 1024;
 
 // Reports, per family at the longest line, the stack the locator adds to an idle thread's.
 void PeakStack(benchmark::State& state, Text (*make)(size_t)) {
     Text line = make(MAX_LINE_LENGTH);
     size_t baseline = 0, touched = 0;
     for (auto _ : state) {
-        baseline = StackTouched(StackJob{nullptr});
-        touched = StackTouched(StackJob{&line});
+        baseline = limits::MeasureStack([] {}, MEASURED_STACK);
+        touched = limits::MeasureStack(
+            [&] {
+                ReferenceSpan span =
+                    LocateReference(line.c_str(), int32_t(line.size()), WCHAR('^'));
+                benchmark::DoNotOptimize(span);
+            },
+            MEASURED_STACK);
     }
     state.counters["thread_bytes"] = double(baseline);
     state.counters["locator_bytes"] = double(touched - baseline);
