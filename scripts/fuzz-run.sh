@@ -14,7 +14,8 @@
 # Further settings: FUZZ_RUNS stops the main run after that many executions; FUZZ_NICE runs the
 # targets at that nice level; FUZZ_MERGE=1 merges what the main run found that adds coverage into
 # fuzz/corpus/<target>_fuzz/ (minimised by libFuzzer's -merge=1), for committing after a long
-# campaign (make fuzz-long). Extra libFuzzer flags for a target may stand in fuzz/<target>_fuzz.flags.
+# campaign (make fuzz-long); FUZZ_WORK is the scratch folder (build/fuzz/run, emptied first).
+# Extra libFuzzer flags for a target may stand in fuzz/<target>_fuzz.flags.
 set -u
 
 # Every target, in the order run. Adding a target: its fuzz/<name>_fuzz.cpp and one word here.
@@ -26,7 +27,7 @@ long_seconds=${FUZZ_LONG_SECONDS:-10}
 runs=${FUZZ_RUNS:-}
 merge=${FUZZ_MERGE:-0}
 nice_level=${FUZZ_NICE:-0}
-work="$here/build/fuzz/run"
+work=${FUZZ_WORK:-$here/build/fuzz/run}
 # Inputs of the main run stay short; the long seeds (up to 65,535 UTF-16 units and a few bytes of
 # header) need the larger limit.
 main_max_len=4096
