@@ -56,7 +56,7 @@ test-fuzz: fuzz
 # it finds that adds coverage is merged into fuzz/corpus/ for committing.
 FUZZ_CAMPAIGN_SECONDS = $(or $(FUZZ_SECONDS),3600)
 fuzz-long: fuzz
-	FUZZ_SECONDS=$(FUZZ_CAMPAIGN_SECONDS) FUZZ_MERGE=1 FUZZ_WORK=build/fuzz/campaign FUZZ_NICE=10 scripts/fuzz-run.sh $(FUZZ_TARGETS)
+	FUZZ_SECONDS=$(FUZZ_CAMPAIGN_SECONDS) FUZZ_MERGE=1 FUZZ_WORK=$(CURDIR)/build/fuzz/campaign FUZZ_NICE=10 scripts/fuzz-run.sh $(FUZZ_TARGETS)
 
 # Native first (fastest to fail), the DLL under wine last.
 test: test-native test-fuzz limits-report test-asan test-windows
