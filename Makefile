@@ -4,7 +4,7 @@ JOBS ?= 2
 CTEST = ctest --output-on-failure --no-tests=error
 
 .PHONY: all demo setup native native-asan windows dll test test-native test-asan test-windows \
-        bench fuzz test-fuzz limits-report release format clean
+        bench fuzz fuzz-long test-fuzz limits-report release format clean
 
 all: native
 
@@ -50,6 +50,13 @@ limits-report: native
 
 test-fuzz: fuzz
 	scripts/fuzz-run.sh
+
+# A longer campaign, one target at a time at low priority: FUZZ_SECONDS per target (an hour by
+# default; FUZZ_RUNS stops a target after that many executions), FUZZ_TARGETS to choose some. What
+# it finds that adds coverage is merged into fuzz/corpus/ for committing.
+FUZZ_CAMPAIGN_SECONDS = $(or $(FUZZ_SECONDS),3600)
+fuzz-long: fuzz
+	FUZZ_SECONDS=$(FUZZ_CAMPAIGN_SECONDS) FUZZ_MERGE=1 FUZZ_WORK=$(CURDIR)/build/fuzz/campaign FUZZ_NICE=10 scripts/fuzz-run.sh $(FUZZ_TARGETS)
 
 # Native first (fastest to fail), the DLL under wine last.
 test: test-native test-fuzz limits-report test-asan test-windows

@@ -7,6 +7,7 @@ namespace {
 constexpr unsigned char ESC = 0x1B;
 // Parameters of a control sequence beyond this many are ignored.
 constexpr int MAX_PARAMS = 4;
+constexpr int MAX_PARAMETER = 0x110000;
 
 // xterm's modifier parameter (1 + Shift 1, Alt 2, Ctrl 4) as MOD_ bits.
 int Modifiers(int parameter) {
@@ -21,6 +22,13 @@ Key Make(int id, int mods) {
     return key;
 }
 
+// One more digit of a parameter. A number past the largest character code stays just past it, so
+// that it names no key instead of a cut-off number naming the wrong one.
+int Accumulate(int value, int digit) {
+    int next = value * 10 + digit;
+    return next > MAX_PARAMETER ? MAX_PARAMETER : next;
+}
+
 // A character code with modifiers, as modifyOtherKeys and CSI u report it.
 Key CharacterKey(int code, int mods) {
     switch (code) {
@@ -33,7 +41,8 @@ Key CharacterKey(int code, int mods) {
     case 127:
         return Make(KEY_BACKSPACE, mods);
     }
-    if (code < 0x20 || code > 0x10FFFF) return Key();
+    // Control codes and what is not a Unicode scalar value (surrogates) name no character.
+    if (code < 0x20 || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) return Key();
     Key key = Make(KEY_CHAR, mods);
     key.ch = char32_t(code);
     if ((mods & MOD_SHIFT) && code >= 'a' && code <= 'z') key.ch = char32_t(code - 'a' + 'A');
@@ -90,7 +99,7 @@ Key SequenceKey(unsigned char introducer, const int* p, int count, unsigned char
     if (final == 'Z') return Make(KEY_TAB, MOD_SHIFT);
     if (final == 'u' && count >= 1) return CharacterKey(p[0], mods);
     if (final == '~' && count >= 3 && p[0] == 27) return CharacterKey(p[2], Modifiers(p[1]));
-    if (final == '~' && count >= 1) return Make(TildeKey(p[0]), mods);
+    if (final == '~' && count >= 1 && TildeKey(p[0]) != KEY_NONE) return Make(TildeKey(p[0]), mods);
     return Key();
 }
 
@@ -103,8 +112,8 @@ size_t DecodeSequence(const unsigned char* bytes, size_t size, bool final, Key* 
         if (count == 0) count = 1;
         if (bytes[i] == ';' && count < MAX_PARAMS)
             p[count++] = 0;
-        else if (bytes[i] >= '0' && bytes[i] <= '9' && p[count - 1] < 100000)
-            p[count - 1] = p[count - 1] * 10 + (bytes[i] - '0');
+        else if (bytes[i] >= '0' && bytes[i] <= '9')
+            p[count - 1] = Accumulate(p[count - 1], bytes[i] - '0');
     }
     while (i < size && bytes[i] >= 0x20 && bytes[i] <= 0x2F) ++i;
     if (i >= size) {

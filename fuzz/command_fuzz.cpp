@@ -3,10 +3,12 @@
 //
 // Checked after every run: no crash; both hotkeys are known codes of the table in force and
 // ErrorBeep is 0..6; a refused command (any result but 0 and 2) changed neither the settings nor
-// the registry.
+// the registry; the tail with the case of every ASCII letter swapped gives the same result,
+// settings and registry calls (arguments are read without regard to case).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "src/keys/keycodec.h"
@@ -63,5 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(standin::RegistryLog().size() == registryCalls);
     }
     Check(standin::RegistryOpenKeyCount() == 0);
+
+    const PluginSettingsRecord after = PluginSettings;
+    const std::vector<std::string> calls = standin::RegistryLog();
+    bool letters = false;
+    for (WCHAR& unit : tail)
+        if ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z') unit ^= 0x20, letters = true;
+    if (!letters) return 0;
+    Arrange(data[0]);
+    Check(tallix(tail.data()) == result);
+    Check(PluginSettings.Hotkey == after.Hotkey && PluginSettings.MathHotkey == after.MathHotkey &&
+          PluginSettings.ErrorBeep == after.ErrorBeep);
+    Check(standin::RegistryLog() == calls);
     return 0;
 }

@@ -3,7 +3,9 @@
 // first). Besides crashes and overruns, this checks what every caller relies on:
 //   - ParseKeyName gives 0, a marker, or a code of the table in force;
 //   - a code it gives formats to a name that parses back to the same code;
-//   - FormatKeyName of any code either names it that way or says "(unknown)" with -1.
+//   - FormatKeyName of any code either names it that way or says "(unknown)" with -1;
+//   - names are read without regard to the case of ASCII letters: the text with the case of
+//     every ASCII letter swapped parses to the same result.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -50,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t code = ParseKeyName(text.data());
     Check(code == 0 || code == NO_KEY || code == NOT_ALLOWED || IsKnownKeyCode(code) == 1);
     if (code > 0) CheckNamesCode(code);
+    for (WCHAR& unit : text)
+        if ((unit | 0x20) >= 'a' && (unit | 0x20) <= 'z') unit ^= 0x20;
+    Check(ParseKeyName(text.data()) == code);
 
     // The first four bytes also serve as an arbitrary code for the formatter.
     if (size >= 4) {

@@ -9,10 +9,10 @@
 // Lines of up to MODEL_LIMIT units are compared with the model, whose cost grows exponentially
 // with nested unclosed openers (it gives up after MODEL_BUDGET steps; such inputs are then
 // checked for safety only). Long lines cost far more than short ones under the sanitizers, so
-// they take the mode byte's exact value; LOCATOR_FUZZ_LONG=0 in the environment turns them off
-// for a long comparison campaign. Longer lines, up to
-// past the locator's limit, are checked for safety and for a result that is a reference around the
-// caret.
+// they take the mode byte's exact value, and TALLIX_FUZZ_LONG_LINES=0 in the environment turns
+// them off: scripts/fuzz-run.sh does so for its main run and turns them on for a short run from
+// the long-line seeds of fuzz/corpus-long. Longer lines, up to past the locator's limit, are
+// checked for safety and for a result that is a reference around the caret.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -69,7 +69,7 @@ std::vector<WCHAR> Decode(const uint8_t* data, size_t size, bool longMode) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* setting = std::getenv("LOCATOR_FUZZ_LONG");
+    const char* setting = std::getenv("TALLIX_FUZZ_LONG_LINES");
     longLines = !(setting && std::strcmp(setting, "0") == 0);
     return 0;
 }

@@ -1,40 +1,128 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target of build/fuzz for a bounded time from its committed seed corpus
-# (fuzz/corpus/<target>/, copied so the committed one stays as it is). Extra libFuzzer flags for a
-# target may stand in fuzz/<target>.flags. A crash fails the run and its reproducer is printed.
+# Runs the libFuzzer targets of build/fuzz, one at a time, and prints each target's execution
+# count and a summary table at the end. A crash, a failed check or a missing target binary fails
+# the run; the reproducer of a crash is printed.
+#
+#   scripts/fuzz-run.sh [target...]      the targets named (without _fuzz), or all of TARGETS
+#
+# Every target runs twice:
+#   main  FUZZ_SECONDS (60) on short inputs, from a copy of fuzz/corpus/<target>_fuzz/, with
+#         lines made long by the locator's repeat code turned off (TALLIX_FUZZ_LONG_LINES=0);
+#   long  FUZZ_LONG_SECONDS (10) from the full-length seeds of fuzz/corpus-long/<target>_fuzz/
+#         (only targets that have such seeds), so the costly long lines keep being checked
+#         without taking the main run's time.
+# Further settings: FUZZ_RUNS stops the main run after that many executions; FUZZ_NICE runs the
+# targets at that nice level; FUZZ_MERGE=1 merges what the main run found that adds coverage into
+# fuzz/corpus/<target>_fuzz/ (minimised by libFuzzer's -merge=1), for committing after a long
+# campaign (make fuzz-long); FUZZ_WORK is the scratch folder (build/fuzz/run, emptied first).
+# Extra libFuzzer flags for a target may stand in fuzz/<target>_fuzz.flags.
 set -u
+
+# Every target, in the order run. Adding a target: its fuzz/<name>_fuzz.cpp and one word here.
+TARGETS=(keyname command locator expand mathword keydecoder registry_file)
+
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-work="$here/build/fuzz/run"
-rm -rf "$work"
-mkdir -p "$work"
+long_seconds=${FUZZ_LONG_SECONDS:-10}
+runs=${FUZZ_RUNS:-}
+merge=${FUZZ_MERGE:-0}
+nice_level=${FUZZ_NICE:-0}
+work=${FUZZ_WORK:-$here/build/fuzz/run}
+# Inputs of the main run stay short; the long seeds (up to 65,535 UTF-16 units and a few bytes of
+# header) need the larger limit.
+main_max_len=4096
+long_max_len=140000
+
 status=0
-found=0
-for target in "$here"/build/fuzz/*_fuzz; do
-  [ -x "$target" ] || continue
-  found=1
-  name=$(basename "$target")
-  mkdir -p "$work/$name/corpus"
-  [ -d "$here/fuzz/corpus/$name" ] && cp -r "$here/fuzz/corpus/$name/." "$work/$name/corpus/"
-  flags=()
-  [ -f "$here/fuzz/$name.flags" ] && read -r -a flags < "$here/fuzz/$name.flags"
-  log="$work/$name/log.txt"
-  "$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$work/$name/" "${flags[@]}" "$work/$name/corpus" >"$log" 2>&1
-  rc=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  if [ $rc -ne 0 ]; then
+table=()
+
+# A target file without an entry in the list would never run: that is a mistake, not a choice.
+for source in "$here"/fuzz/*_fuzz.cpp; do
+  name=$(basename "$source" _fuzz.cpp)
+  [[ " ${TARGETS[*]} " == *" $name "* ]] || {
+    echo "fuzz/${name}_fuzz.cpp is not in TARGETS of scripts/fuzz-run.sh"
     status=1
-    echo "FUZZ FAIL $name (exit $rc) after ${runs:-?} executions"
-    grep -E 'ERROR|SUMMARY|Test unit written' "$log" | head -n 20
-    for artifact in "$work/$name"/crash-* "$work/$name"/leak-* "$work/$name"/timeout-* "$work/$name"/oom-*; do
+  }
+done
+
+selected=("$@")
+[ ${#selected[@]} -gt 0 ] || selected=("${TARGETS[@]}")
+
+# run_phase NAME PHASE SECONDS CORPUS MAXLEN LONGLINES [extra flags...]: one libFuzzer run; adds a
+# row to the table and sets status on failure.
+run_phase() {
+  local name=$1 phase=$2 secs=$3 corpus=$4 max_len=$5 long_lines=$6
+  shift 6
+  local binary="$here/build/fuzz/${name}_fuzz"
+  local dir="$work/${name}_fuzz/$phase"
+  local log="$dir/log.txt"
+  mkdir -p "$dir"
+  local flags=()
+  [ -f "$here/fuzz/${name}_fuzz.flags" ] && read -r -a flags <"$here/fuzz/${name}_fuzz.flags"
+  TALLIX_FUZZ_LONG_LINES=$long_lines nice -n "$nice_level" "$binary" \
+    -max_total_time="$secs" -max_len="$max_len" -print_final_stats=1 -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix="$dir/" "${flags[@]}" "$@" "$corpus" >"$log" 2>&1
+  local rc=$?
+  local count elapsed
+  count=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  elapsed=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)
+  local rate="-"
+  [ -n "$count" ] && [ -n "$elapsed" ] && [ "$elapsed" -gt 0 ] && rate=$((count / elapsed))
+  local result=ok
+  if [ $rc -ne 0 ]; then
+    result="FAIL (exit $rc)"
+    status=1
+    echo "FUZZ FAIL $name $phase (exit $rc) after ${count:-?} executions"
+    grep -E 'ERROR|SUMMARY|Test unit written|: locator ' "$log" | head -n 20
+    for artifact in "$dir"/crash-* "$dir"/leak-* "$dir"/timeout-* "$dir"/oom-*; do
       [ -f "$artifact" ] || continue
-      echo "reproducer $artifact (run: $target $artifact):"
+      echo "reproducer $artifact (run: $binary $artifact):"
       od -A d -t x1 "$artifact" | head -n 40
     done
   else
-    echo "fuzz ok   $name: ${runs:-?} executions in ${seconds}s"
+    echo "fuzz ok   $name $phase: ${count:-?} executions in ${elapsed:-?} s"
+  fi
+  table+=("$(printf '%-12s %-5s %12s %7s %9s  %s' "$name" "$phase" "${count:-?}" \
+    "${elapsed:-?}" "$rate" "$result")")
+}
+
+rm -rf "$work"
+for name in "${selected[@]}"; do
+  binary="$here/build/fuzz/${name}_fuzz"
+  if [ ! -x "$binary" ]; then
+    echo "FUZZ FAIL $name: no $binary (not built?)"
+    table+=("$(printf '%-12s %-5s %12s %7s %9s  %s' "$name" main - - - "FAIL (not built)")")
+    status=1
+    continue
+  fi
+  corpus="$work/${name}_fuzz/corpus"
+  mkdir -p "$corpus"
+  seeds="$here/fuzz/corpus/${name}_fuzz"
+  [ -d "$seeds" ] && cp -r "$seeds/." "$corpus/"
+  extra=()
+  [ -n "$runs" ] && extra=(-runs="$runs")
+  before=$status
+  run_phase "$name" main "$seconds" "$corpus" "$main_max_len" 0 "${extra[@]}"
+  if [ "$merge" = 1 ] && [ $status -eq "$before" ]; then
+    mkdir -p "$seeds"
+    had=$(find "$seeds" -type f | wc -l)
+    TALLIX_FUZZ_LONG_LINES=0 nice -n "$nice_level" "$binary" -merge=1 -max_len="$main_max_len" \
+      "$seeds" "$corpus" >"$work/${name}_fuzz/merge.txt" 2>&1 || {
+      echo "FUZZ FAIL $name: merge into $seeds failed (see $work/${name}_fuzz/merge.txt)"
+      status=1
+    }
+    echo "merged    $name: $(($(find "$seeds" -type f | wc -l) - had)) new inputs in $seeds"
+  fi
+  long="$here/fuzz/corpus-long/${name}_fuzz"
+  if [ -d "$long" ] && [ "$long_seconds" -gt 0 ]; then
+    mkdir -p "$work/${name}_fuzz/long-corpus"
+    cp -r "$long/." "$work/${name}_fuzz/long-corpus/"
+    run_phase "$name" long "$long_seconds" "$work/${name}_fuzz/long-corpus" "$long_max_len" 1
   fi
 done
-[ $found -eq 1 ] || { echo "no fuzz targets in build/fuzz"; exit 1; }
+
+echo
+echo "load: $(uptime)"
+printf '%-12s %-5s %12s %7s %9s  %s\n' target phase executions seconds "exec/s" result
+for row in "${table[@]}"; do echo "$row"; done
 exit $status
