@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 7) return 0;
     bool hostFails = data[0] & 1;
     extendedKeyScheme = (data[0] & 2) != 0;
-    size_t expansionLength = size_t(data[1] | data[2] << 8) % REFERENCE_CAPACITY;
+    size_t expansionLength = size_t(data[1] | data[2] << 8) % EDIT_LINE_CAPACITY;
     char16_t escapeUnit = char16_t(data[5] | data[6] << 8);
     Line text;
     for (size_t i = 7; i + 1 < size && text.size() < EDIT_LINE_CAPACITY - 1; i += 2) {
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     long expectedCaret = caret;
     Line expansion;
     static Line letters;
-    for (size_t i = letters.size(); i < REFERENCE_CAPACITY; ++i) letters += char16_t(u'a' + i % 26);
+    for (size_t i = letters.size(); i < EDIT_LINE_CAPACITY; ++i) letters += char16_t(u'a' + i % 26);
     expansion = letters.substr(0, expansionLength);
     if (!text.empty() && caret >= 0 && size_t(caret) <= text.size()) {
         ReferenceSpan span = LocateReference(text.c_str(), int32_t(caret), escape);
@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Line reference = text.substr(span.first, span.last - span.first + 1);
             TakeCmdSetExpansion(reference.c_str(), expansion.c_str());
             Line next = text.substr(0, span.first) + expansion + text.substr(span.last + 1);
-            if (!hostFails && reference.size() < REFERENCE_CAPACITY && next.size() <= 65535) {
+            if (!hostFails && reference.size() <= MAX_REFERENCE_LENGTH &&
+                next.size() <= size_t(MAX_LINE_LENGTH)) {
                 expected = next;
                 expectedCaret = span.first + long(expansion.size());
             }

@@ -3,9 +3,12 @@
 //   - an unchanged file writes back byte for byte;
 //   - setting every value to what it holds changes nothing;
 //   - after one value is changed and one added, the file reads back with exactly those two
-//     changes, and every malformed line is still there, unchanged and in its order.
+//     changes, and every malformed line is still there, unchanged and in its order;
+//   - a value line of the plainest form, "name"=dword:digits, whose digits are not 1 to 8
+//     hexadecimal ones is reported as malformed, whatever the rest of the file holds.
 #include <stddef.h>
 #include <stdint.h>
+#include <ctype.h>
 #include <stdlib.h>
 
 #include <string>
@@ -37,6 +40,21 @@ std::vector<std::string> ProblemTexts(const standin::RegFile& file) {
     return texts;
 }
 
+// True for "name"=dword:digits with a plain name and digits that are not 1 to 8 hexadecimal ones.
+bool BadDwordLine(const std::string& line) {
+    if (line.size() < 2 || line[0] != '"') return false;
+    size_t close = line.find('"', 1);
+    if (close == std::string::npos) return false;
+    for (size_t i = 1; i < close; ++i)
+        if (!isalnum(static_cast<unsigned char>(line[i]))) return false;
+    const std::string tag = "=dword:";
+    if (line.compare(close + 1, tag.size(), tag) != 0) return false;
+    std::string digits = line.substr(close + 1 + tag.size());
+    bool hex = !digits.empty() && digits.size() <= 8;
+    for (char ch : digits) hex = hex && isxdigit(static_cast<unsigned char>(ch));
+    return !hex;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -45,6 +63,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(standin::WriteRegFile(file) == text);
     std::vector<standin::RegEntry> entries = standin::RegFileEntries(file);
     std::vector<std::string> problems = ProblemTexts(file);
+    for (size_t start = 0; start < size;) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+            line.pop_back(); // as the reader trims a line's end
+        if (BadDwordLine(line)) {
+            bool reported = false;
+            for (const std::string& problem : problems) reported = reported || problem == line;
+            Check(reported);
+        }
+        start = end == std::string::npos ? size : end + 1;
+    }
 
     standin::RegFile same = file;
     for (const standin::RegEntry& entry : entries) standin::RegFileSetValue(same, entry);
