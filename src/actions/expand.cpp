@@ -37,7 +37,7 @@ namespace {
 
 } // namespace
 
-int ExpandExpression(KeyEvent* event) {
+int ExpandAtCaret(KeyEvent* event) {
     if (!event || !event->line) return -1;
     WCHAR* line = event->line;
     if (line[0] == 0) return 0;

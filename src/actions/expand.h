@@ -15,5 +15,5 @@ constexpr size_t MAX_REFERENCE_LENGTH = 8191;
 //           buffer unterminated, or the result is longer than the line
 //     -1    the event or its line is missing
 // On every result but 1 the line, the caret and redraw are unchanged. The action neither beeps
-// nor consumes the key: the keystroke dispatch does both.
-int ExpandExpression(KeyEvent* event);
+// nor consumes the key: the keystroke dispatch does both (ExpandExpression).
+int ExpandAtCaret(KeyEvent* event);

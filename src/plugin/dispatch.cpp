@@ -71,6 +71,13 @@ int32_t LiveModifierBits() {
     }
 }
 
+int ExpandExpression(KeyEvent* event) {
+    if (!event) return 0;
+    if (ExpandAtCaret(event) != 1) SoundErrorBeep();
+    ConsumeKey(event);
+    return 0;
+}
+
 // Always 0. A marker code from the key-name parser (-1, -2) keeps its value under the modifier
 // bits and never equals a hotkey, which only ever holds positive codes.
 PLUGIN_EXPORT int key(KeyEvent* event) {
@@ -78,15 +85,10 @@ PLUGIN_EXPORT int key(KeyEvent* event) {
     int32_t code = EventKeyCode(event);
     if (code == 0) return 0;
     code |= LiveModifierBits();
-    int result = 0;
     // The expand hotkey is compared first, so it wins when both hotkeys are the same key.
-    if (code == PluginSettings.Hotkey)
-        result = ExpandExpression(event);
-    else if (code == PluginSettings.MathHotkey)
-        result = MathWordAtCaret(event);
-    else
-        return 0;
-    if (result != 1) SoundErrorBeep();
+    if (code == PluginSettings.Hotkey) return ExpandExpression(event);
+    if (code != PluginSettings.MathHotkey) return 0;
+    if (MathWordAtCaret(event) != 1) SoundErrorBeep();
     ConsumeKey(event);
     return 0;
 }

@@ -4,6 +4,7 @@
 // result codes.
 #include "src/actions/expand.h"
 #include "src/host/escapechar.h"
+#include "src/plugin/dispatch.h"
 #include "src/plugin/exports.h"
 #include "src/plugin/settings.h"
 #include "tests/support/edit_line.h"
@@ -221,7 +222,7 @@ TEST_F(Expand, TheActionItselfNeitherBeepsNorConsumes) {
         PluginSettings.ErrorBeep = 1;
         TakeCmdSetVariable(WIDE("foo"), WIDE("value"));
         EditLine edit(c.line, c.caret, DEFAULT_HOTKEY, WIDE("Alt-X"));
-        EXPECT_EQ(c.result, ExpandExpression(&edit.event)) << c.after;
+        EXPECT_EQ(c.result, ExpandAtCaret(&edit.event)) << c.after;
         EXPECT_EQ(c.after, edit.Utf8Line());
         EXPECT_EQ(c.result == 1 ? 1 : 0, edit.event.redraw) << c.after;
         EXPECT_EQ(DEFAULT_HOTKEY, edit.event.keyCode) << c.after;
@@ -230,9 +231,29 @@ TEST_F(Expand, TheActionItselfNeitherBeepsNorConsumes) {
     }
     EditLine noLine(WIDE(""), 0);
     noLine.event.line = nullptr;
-    EXPECT_EQ(-1, ExpandExpression(&noLine.event));
-    EXPECT_EQ(-1, ExpandExpression(nullptr));
+    EXPECT_EQ(-1, ExpandAtCaret(&noLine.event));
+    EXPECT_EQ(-1, ExpandAtCaret(nullptr));
     EXPECT_EQ(0, TakeCmdHonkCount());
+}
+
+// The expand hotkey's keystroke as a whole: 0 on every path, the beep on failure, the key
+// consumed; a missing line beeps too, a null event changes nothing.
+TEST_F(Expand, ExpandExpressionBeepsAndConsumes) {
+    TakeCmdSetVariable(WIDE("foo"), WIDE("value"));
+    for (const WCHAR* text : {WIDE("%foo"), WIDE("echo foo")}) {
+        support::UseHostVersion(24);
+        EditLine edit(text, 4, DEFAULT_HOTKEY, WIDE("Alt-X"));
+        EXPECT_EQ(0, ExpandExpression(&edit.event));
+        EXPECT_EQ(0, edit.event.keyCode);
+        EXPECT_EQ(0, edit.name[0]);
+    }
+    EXPECT_EQ(1, TakeCmdHonkCount()); // "echo foo" has no reference
+    EditLine noLine(WIDE(""), 0, DEFAULT_HOTKEY);
+    noLine.event.line = nullptr;
+    EXPECT_EQ(0, ExpandExpression(&noLine.event));
+    EXPECT_EQ(0, noLine.event.keyCode);
+    EXPECT_EQ(2, TakeCmdHonkCount());
+    EXPECT_EQ(0, ExpandExpression(nullptr));
 }
 
 } // namespace
