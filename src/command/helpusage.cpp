@@ -10,7 +10,7 @@
 #include "tallix_version.h"
 
 // Two spaces, a bullet, two spaces: the indent of each hotkey line.
-static const WCHAR DESCRIPTION_INDENT[] = WIDE("  \u2022  ");
+static const WCHAR DescriptionIndent[] = WIDE("  \u2022  ");
 
 // As the usage text, byte for byte as always printed: the blanks before each line end stay, and
 // "cursor" is the word users know for the caret.
@@ -27,8 +27,7 @@ int DescribeHotkeys(WCHAR* out) {
     FormatKeyName(PluginSettings.Hotkey, expandName);
     FormatKeyName(PluginSettings.MathHotkey, mathName);
     // wsprintfW writes at most 1,024 units, terminator included: the capacity of `out`.
-    wsprintfW(out, DESCRIPTION_FORMAT, DESCRIPTION_INDENT, expandName, DESCRIPTION_INDENT,
-              mathName);
+    wsprintfW(out, DESCRIPTION_FORMAT, DescriptionIndent, expandName, DescriptionIndent, mathName);
     return 0;
 }
 
