@@ -1,454 +1,586 @@
 // The reference locator.
 //
-// The result is defined by a recursive character loop: one run per body, which records
-// candidates, recurses into every opener it recognises, and reads the text of an opener without
-// a closer again as ordinary text. Done literally that costs time exponential in the number of
-// nested unclosed openers and one stack frame per nesting level. This file gives the same result
-// in linear time, with static tables and a small fixed stack, in two passes.
+// What it must give is defined by the recursive loop of tests/models/reference_locator.cpp: one
+// run of a character loop per reference body, which records candidates, recurses into every
+// opener it recognises, and reads the text of an opener without a closer again as ordinary text.
+// Done literally that costs time exponential in the number of nested unclosed openers and one
+// stack frame per nesting level. This file gives the same result in linear time, in two passes,
+// with under 1 MiB of static tables and a few hundred bytes of stack.
 //
-// States. A run's walk is decided by the position and the literal flag L with which it arrives
+// Nodes. A run's walk is decided by the position and the literal flag L with which it arrives
 // there; the quoted flag and the parenthesis count only decide where the run stops. So the walks
 // of all runs are paths in one graph over the nodes (position, L): every node has exactly one
-// successor, always further right, and two runs that meet at a node walk on together until one
-// of them stops.
+// successor, always further right, and runs that meet at a node walk on together until one of
+// them stops. At each position one node reads its unit normally (L = 0, or L = 1 when the unit is
+// the escape character: the escape cancels the literal flag); the other reads it literally and
+// shows nothing but its parenthesis step. Only the normal node of a position can close a run, so a
+// closer is named by its position alone.
 //
 // Pass 1, right to left: where does every opener close? An opener's run starts at the node
-// (body start, off) with quotes off and count 0. Its closer is the first node on the path that
-// shows the closer of its kind while unquoted and not literal (and, for the parenthesis kinds,
-// with count 0). Quotes: the quote toggles from a node to the path's end give a parity S per
-// node; a closer node w is unquoted for a run from b exactly when S(w) == S(b). Count: with D(v)
-// the sum of the parenthesis steps (+1, -1, 0) from v to the end, the count at w is
-// max(D over b..w) - D(w), so it is 0 exactly at the nodes where D reaches a new maximum: the
-// chain b, ng(b), ng(ng(b)), ... where ng(v) is the next node with D >= D(v). As D moves by at
-// most one per node, ng and up1 (the next node with D = D(v) + 1) take O(1) each from the nodes
-// to the right. Every node then keeps, per closer class and parity, the position of the first
-// matching node on its path (or on its ng chain), and an opener's closer is one lookup. A node's
-// successor needs only the closers of openers further right, so one right-to-left sweep builds
-// everything. Most nodes are plain text (no form, closer, quote, parenthesis or escape): such a
-// node only repeats its successor's record, so a stretch of them is filled from one record.
-// Past the line's last closer character ("]", "}" or ")") no node can find a closer, so the
-// records there all equal the line's end: the sweep stores only successors and forms there, and
-// the nodes to the left treat that tail as the end. (Parity and count are read only as
-// differences between two nodes of one path, so dropping the tail's share changes no closer.)
-// On a line of openers with nothing closed after them, pass 1 then builds no record at all.
+// (body start, 0) unquoted and with count 0. Its closer is the first node on the path that shows
+// the closer of its kind while unquoted (and, for the parenthesis kinds, with count 0).
+// - Quotes: with S(v) the parity of the quote toggles from v to the line's end along v's path, a
+//   closer node w is unquoted for a run from b exactly when S(w) == S(b). So every node keeps,
+//   per parity, the first "]" or "}" on its path (firstBracket).
+// - Count: with D(v) the sum of the parenthesis steps from v to the end, the count at w is
+//   max(D over b..w) - D(w); it is 0 exactly on the chain b, ng(b), ng(ng(b)), ... where ng(v)
+//   is the next node with D >= D(v). As D moves by at most one per node, ng and up1 (the next
+//   node with D = D(v) + 1) take O(1) each from the nodes to the right. Every node keeps, per
+//   parity, the first ")" on its ng chain (firstParen) and up1.
+// - The other closers hang off the closer units themselves (one slot per position, as only one
+//   node of a position can close): a "]" keeps the next "}" and the first "]]" of its parity, a
+//   "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain. So every
+//   opener's closer is two or three lookups.
+// Only the nodes with L = 0 are stored. A run reaches an L = 1 node only just after the escape
+// character or "%=": the sweep keeps the last few of those in a ring, and the only ones looked up
+// from further away (after a ")" that is itself the escape character) take one step to rebuild
+// from the stored node after them. Past the line's last closer unit no run can close: nodes there
+// are the line's end, and a line of openers with nothing closed after them builds no record.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
-// with an explicit stack, skipping what cannot change the result: a candidate recorded again at
-// a depth no greater than before never replaces the best. Every node keeps the greatest depth
-// at which a run has walked it and where that run stops. A run reaching a node already walked at
-// its own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw
-// the same forms and openers at the same or greater depth. What is not skipped is done in the
-// recursion's own order, so ties between equal depths go the same way. Pass 1 marks every node
-// it builds as not yet walked, so pass 2 starts from a clean slate without a sweep of its own.
+// with an explicit stack, skipping what cannot change the result: a candidate recorded again at a
+// depth no greater than before never replaces the best. Every node keeps the greatest depth at
+// which a run has walked it and where that run stops. A run reaching a node already walked at its
+// own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw the
+// same forms and openers at the same or greater depth. What is not skipped is done in the
+// recursion's own order, so ties between equal depths go the same way. Nothing past the caret
+// can qualify (a reference starts at or before it), so the walks stop there.
 //
-// Storage. About 7 MB of static tables sized for the longest line (a call touches only the part
-// its line needs): the line's copy, per-position form tables, and per-node tables in two planes
-// by L (the L = 1 plane is built only after the escape character or "=", so it stays sparse);
-// pass 2 reads only the successor table and its own marks. Nothing on the heap, a few hundred
-// bytes of stack. The tables make a call
-// non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
+// Storage: per unit a class byte, a 16-bit slot (an opener's closer at its "%", the body start or
+// variable end just after it, a closer unit's slot), two bits, and 12 bytes that pass 1 uses for
+// its records and pass 2 for its marks and run stack. About 0.95 MiB in all, sized for the longest
+// line; a call touches only what its line needs. The tables make a call non-reentrant, which
+// suits the host: it calls the plugin on one thread, one call at a time.
 #include "locator.h"
 
 #include "../platform/widetext.h"
 
 namespace {
 
-// ---- Limits and markers ---------------------------------------------------------------------
+// ---- Units ----------------------------------------------------------------------------------
 
-// A node is 2 * position + L; the positions run to the line's end, whose nodes stand for "end".
-constexpr int32_t NO_NODE = -1;
-// Runs nest at most once per two characters ("%(" is the shortest opener).
-constexpr int32_t MAX_RUNS = MAX_LINE_LENGTH / 2 + 2;
+// What the locator needs to know of a unit. The name units are LETTER_UNIT (a letter),
+// NAME_UNIT (a digit, "_" or another letter-or-digit) and DOLLAR_UNIT.
+enum UnitClass : uint8_t {
+    OTHER_UNIT,
+    LETTER_UNIT,
+    NAME_UNIT,
+    DOLLAR_UNIT,
+    PERCENT_UNIT,
+    AT_UNIT,
+    QUOTE_UNIT,
+    OPEN_PAREN_UNIT,
+    CLOSE_PAREN_UNIT,
+    OPEN_BRACKET_UNIT,
+    CLOSE_BRACKET_UNIT,
+    OPEN_BRACE_UNIT,
+    CLOSE_BRACE_UNIT,
+    EQUALS_UNIT,
+    PLUS_UNIT,
+    END_UNIT, // the line's end and the padding after it
+};
 
 // What a "%" read outside literal mode starts, from the text alone.
 enum FormType : uint8_t {
-    NoForm,         // the "%" starts nothing
-    LiteralPercent, // "%%"
-    PlainVariable,  // "%" and a run of name characters; formEnd is its last index
-    EqualsForm,     // "%=": recorded, and the next character is literal
-    PlusForm,       // "%+"
-    OpenerForm,     // one of the seven bracketed kinds; formEnd is its body start
+    NO_FORM,         // the "%" starts nothing
+    LITERAL_PERCENT, // "%%"
+    PLAIN_VARIABLE,  // "%" and a run of name units; the slot after the "%" holds its last index
+    EQUALS_FORM,     // "%=": recorded, and the next unit is literal
+    PLUS_FORM,       // "%+"
+    OPENER_FORM,     // a bracketed kind whose closer is one unit; the slot after it, the body start
+    DOUBLE_OPENER_FORM, // "%((" or "%[[", whose closer is two units
 };
 
-// Closer classes, ORDER: the first three use the path, the last two the ng chain.
-enum CloserClass { CloseBracket, CloseDoubleBracket, CloseBrace, CloseParen, CloseDoubleParen };
-constexpr int CLOSER_CLASSES = 5;
-constexpr int FIRST_PAREN_CLASS = CloseParen;
+// A class byte: the class, whether the unit is the escape character, and for a "%" its form.
+constexpr uint8_t CLASS_MASK = 0x0F;
+constexpr uint8_t ESCAPE_FLAG = 0x10;
+constexpr int FORM_SHIFT = 5;
 
-// A closer counts only outside literal mode, so a closer node's L is whether its character is
-// the escape character, and its position alone names it.
-constexpr uint16_t NO_CLOSER = 0xFFFF;      // positions stay below MAX_LINE_LENGTH
-constexpr uint32_t NO_CLOSERS = 0xFFFFFFFF; // NO_CLOSER for both parities
-
-// A node's pass-1 record: what the sweep needs from the nodes to its right. Pass 2 needs only
-// the successor, kept apart in nextNode so that its walk reads 4 bytes a node.
-struct Node {
-    int32_t ng;                     // next node with D >= D(this), or NO_NODE
-    int32_t up1;                    // next node with D = D(this) + 1, or NO_NODE
-    uint32_t first[CLOSER_CLASSES]; // first closer position of a class: S = 0 low, S = 1 high half
-    uint8_t parity;                 // S: quote toggles from here to the end, mod 2
+struct AsciiClasses {
+    uint8_t of[128];
 };
 
-// What pass 2 keeps per node.
-struct Walk {
-    int32_t depth; // greatest depth of a run that walked the node, or -1
-    int32_t stop;  // stop node of that run
+constexpr AsciiClasses MakeAsciiClasses() {
+    AsciiClasses table{};
+    for (int c = 'a'; c <= 'z'; ++c) table.of[c] = LETTER_UNIT;
+    for (int c = 'A'; c <= 'Z'; ++c) table.of[c] = LETTER_UNIT;
+    for (int c = '0'; c <= '9'; ++c) table.of[c] = NAME_UNIT;
+    table.of[int('_')] = NAME_UNIT;
+    table.of[int('$')] = DOLLAR_UNIT;
+    table.of[int('%')] = PERCENT_UNIT;
+    table.of[int('@')] = AT_UNIT;
+    table.of[int('"')] = QUOTE_UNIT;
+    table.of[int('(')] = OPEN_PAREN_UNIT;
+    table.of[int(')')] = CLOSE_PAREN_UNIT;
+    table.of[int('[')] = OPEN_BRACKET_UNIT;
+    table.of[int(']')] = CLOSE_BRACKET_UNIT;
+    table.of[int('{')] = OPEN_BRACE_UNIT;
+    table.of[int('}')] = CLOSE_BRACE_UNIT;
+    table.of[int('=')] = EQUALS_UNIT;
+    table.of[int('+')] = PLUS_UNIT;
+    table.of[0] = END_UNIT;
+    return table;
+}
+
+constexpr AsciiClasses ASCII_CLASSES = MakeAsciiClasses();
+
+uint8_t ClassOf(WCHAR ch) {
+    if (ch < 0x80) return ASCII_CLASSES.of[ch];
+    if (WideIsAlpha(ch)) return LETTER_UNIT;
+    return WideIsAlnum(ch) ? NAME_UNIT : OTHER_UNIT;
+}
+
+// ---- Limits and markers ---------------------------------------------------------------------
+
+// One entry per position of the longest line and one for its end.
+constexpr int32_t SLOTS = MAX_LINE_LENGTH + 1;
+// Units read past a position: up to three ("%((" and the unit after it).
+constexpr int32_t PADDING = 4;
+// No position (positions stay below MAX_LINE_LENGTH, so 16 bits hold them and this).
+constexpr uint16_t NONE = 0xFFFF;
+// A node is 2 * position + L; a node at or past 2 * lineLength is the line's end.
+constexpr uint32_t NO_NODE = 0xFFFFFFFF;
+// Runs nest at most once per two units ("%(" and one unit after it is the shortest opener),
+// and the whole line is one run more.
+constexpr int32_t MAX_RUNS = (MAX_LINE_LENGTH + 1) / 2;
+
+// A node's pass-1 record: what the sweep needs from the nodes to its right.
+// (Fields of one width, so that the copies the compiler makes of it stay cheap.)
+struct NodeRecord {
+    uint32_t up1;             // next node with D = D(this) + 1, or NO_NODE
+    uint32_t firstBracket[2]; // per parity S: first "]" or "}" on the path, or NONE
+    uint32_t firstParen[2];   // per parity S: first ")" on the ng chain, or NONE
+    uint32_t parity;          // S: quote toggles from here to the end, mod 2
 };
 
-struct Run {
-    int32_t node;   // where the run stands; while a nested run is open, the opener's node
-    int32_t depth;  // depth of the run (0 for the whole line)
-    int32_t stop;   // node of its closer, or the end node
-    int32_t opener; // position of its "%", or -1 for the whole line
-};
+// Stands for the line's end: no closers onward, parity 0.
+constexpr NodeRecord END_RECORD = {NO_NODE, {NONE, NONE}, {NONE, NONE}, 0};
 
 // ---- Static working storage (the line is at most MAX_LINE_LENGTH units) --------------------
 
-// Per-node tables are split by L into two planes indexed by position: runs arrive in literal
-// mode only after the escape character or "%=", so the L = 1 plane is mostly untouched and the
-// L = 0 plane is dense.
-constexpr int32_t PLANE = MAX_LINE_LENGTH + 1;
-Node nodes[2][PLANE];
-int32_t nextNode[2][PLANE]; // successor (>= the end node at the line's end)
-Walk walked[2][PLANE];
-uint8_t formType[MAX_LINE_LENGTH + 1];
-uint8_t formKind[MAX_LINE_LENGTH + 1];
-int32_t formEnd[MAX_LINE_LENGTH + 1];
-int32_t closerNode[MAX_LINE_LENGTH + 1]; // closer node of the opener at a position, or NO_NODE
-int32_t closerLast[MAX_LINE_LENGTH + 1]; // index of that reference's last character
-Run runs[MAX_RUNS];
+// The line as class bytes, END_UNIT after it.
+uint8_t lineUnits[SLOTS + PADDING];
+// Per position: at an opener's "%" its closer position (the first unit of the closer) or NONE;
+// just after a "%" that starts an opener or a variable, the body start or the variable's last
+// index; at a closer unit, its slot (see the header comment).
+uint16_t unitSlots[SLOTS + PADDING];
+// Per position, two bits of the stored node (position, 0): its parity S and the L of its up1.
+uint8_t nodeBits[SLOTS / 4 + 1];
 
-// Stands for the line's end in pass 1: no closers onward, parity 0.
-const Node END_OF_LINE = {
-    NO_NODE, NO_NODE, {NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS, NO_CLOSERS}, 0};
+struct Pass1Tables {
+    uint16_t firstBracket[2][SLOTS];
+    uint16_t firstParen[2][SLOTS];
+    uint16_t up1[SLOTS];       // position of up1, or NONE
+    uint16_t nextBrace[SLOTS]; // at a "]": the next "}" of its parity
+};
 
-// The line being read, copied with nul units after it, so that reading a few units past its
-// end needs no test.
-constexpr int32_t PADDING = 4;
-WCHAR text[MAX_LINE_LENGTH + PADDING];
-int32_t length;
-int32_t endNode;
-// One past the last closer character (0 when there is none): pass 1 keeps node records only
-// below it.
+struct Pass2Tables {
+    uint16_t walkDepth[2][SLOTS]; // per plane L: 1 + greatest depth of a run that walked it, or 0
+    uint16_t walkStop[2][SLOTS];  // stop of that run: its closer position, or NONE for the end
+    uint32_t runNode[MAX_RUNS];   // where a run stands; while a nested run is open, its "%"
+    uint16_t runDepth[MAX_RUNS];
+    uint16_t runOpener[MAX_RUNS]; // position of its "%", or NONE for the whole line
+};
+
+// Pass 2 starts when pass 1 is done with its records, so the two share their tables.
+union Workspace {
+    Pass1Tables pass1;
+    Pass2Tables pass2;
+} work;
+
+int32_t lineLength;
+uint32_t endNode;
+// One past the line's last closer unit: nodes from there on are the line's end to pass 1.
 int32_t recordEnd;
-int32_t recordEndNode;
-WCHAR escapeChar;
+uint32_t recordEndNode;
 
-WCHAR At(int32_t i) {
-    return text[i];
+// The last L = 1 nodes the sweep built, by position modulo 4.
+NodeRecord recentLiteral[4];
+int32_t recentLiteralAt[4];
+
+int Class(int32_t p) {
+    return lineUnits[p] & CLASS_MASK;
 }
-int32_t PositionOf(int32_t node) {
-    return node >> 1;
+bool IsEscape(int32_t p) {
+    return (lineUnits[p] & ESCAPE_FLAG) != 0;
 }
-bool IsEnd(int32_t node) {
+int Form(int32_t p) {
+    return lineUnits[p] >> FORM_SHIFT;
+}
+bool IsNameClass(int c) {
+    return c == LETTER_UNIT || c == NAME_UNIT || c == DOLLAR_UNIT;
+}
+bool IsEnd(uint32_t node) {
     return node >= endNode;
 }
-Node& NodeAt(int32_t node) {
-    return nodes[node & 1][node >> 1];
+int32_t PositionOf(uint32_t node) {
+    return IsEnd(node) ? lineLength : int32_t(node >> 1);
 }
-int32_t& NextOf(int32_t node) {
-    return nextNode[node & 1][node >> 1];
+// The node of a closer unit: the one that reads it normally.
+uint32_t CloserNode(uint16_t w) {
+    return w == NONE ? endNode : 2u * w + (IsEscape(w) ? 1u : 0u);
 }
-Walk& WalkAt(int32_t node) {
-    return walked[node & 1][node >> 1];
-}
-// ASCII is decided here; only other units go to the platform's tables.
-bool IsLetter(WCHAR ch) {
-    if (ch < 0x80) return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-    return WideIsAlpha(ch);
-}
-bool IsNameChar(WCHAR ch) {
-    if (ch < 0x80)
-        return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-               ch == '_' || ch == '$';
-    return WideIsAlnum(ch);
+// Index of the last unit of the reference opened at the "%" at p (closed).
+int32_t CloserLast(int32_t p) {
+    return unitSlots[p] + (Form(p) == DOUBLE_OPENER_FORM ? 1 : 0);
 }
 
-// ---- Forms ----------------------------------------------------------------------------------
+// ---- The walk -------------------------------------------------------------------------------
 
-// The "%" at p ("%" and its kind, where any); formType is kept only where the line has "%". Reads
-// the run of name characters after it; such runs end at the next "%", so all of them together read
-// each character at most once.
-void ClassifyForm(int32_t p) {
-    formType[p] = NoForm;
-    if (At(p) != '%') return;
-    WCHAR next = At(p + 1);
-    if (next == '%') {
-        formType[p] = LiteralPercent;
-    } else if (next == '@' && IsLetter(At(p + 2))) {
-        int32_t q = p + 2;
-        while (IsNameChar(At(q))) ++q;
-        if (At(q) == '[' && At(q + 1) != 0)
-            formType[p] = OpenerForm, formKind[p] = FunctionCall, formEnd[p] = q + 1;
-    } else if (IsNameChar(next) && next != '$') {
-        int32_t q = p + 1;
-        while (IsNameChar(At(q))) ++q;
-        if (At(q) == '[' && At(q + 1) != 0)
-            formType[p] = OpenerForm, formKind[p] = IndexedVariable, formEnd[p] = q + 1;
-        else
-            formType[p] = PlainVariable, formEnd[p] = q - 1;
-    } else if (next == '(' || next == '[') {
-        bool twice = At(p + 2) == next && At(p + 3) != 0;
-        if (twice || At(p + 2) != 0) {
-            formType[p] = OpenerForm;
-            formEnd[p] = p + (twice ? 3 : 2);
-            if (next == '(')
-                formKind[p] = twice ? DoubleParen : Paren;
-            else
-                formKind[p] = twice ? DoubleBracket : Bracket;
-        }
-    } else if (next == '{') {
-        if (At(p + 2) != 0) formType[p] = OpenerForm, formKind[p] = Brace, formEnd[p] = p + 2;
-    } else if (next == '=') {
-        formType[p] = EqualsForm;
-    } else if (next == '+') {
-        formType[p] = PlusForm;
-    }
-}
+// One iteration of the character loop at node (p, literal on arrival), as far as the path goes.
+// (Fields of one width, so that the copies the compiler makes of it stay cheap.)
+struct Move {
+    int32_t current;  // the unit that gets the bookkeeping: p, or further after a form
+    uint32_t next;    // the successor node
+    uint32_t literal; // L after the escape toggle: 1 when the unit at p is read literally
+};
 
-// ---- Pass 1: closers ------------------------------------------------------------------------
-
-// The closer of the opener at p, from the nodes to its right.
-void FindCloser(int32_t p) {
-    int kind = formKind[p];
-    int cls = CloseBracket;
-    if (kind == DoubleBracket) cls = CloseDoubleBracket;
-    if (kind == Brace) cls = CloseBrace;
-    if (kind == Paren) cls = CloseParen;
-    if (kind == DoubleParen) cls = CloseDoubleParen;
-    const Node& start = formEnd[p] >= recordEnd ? END_OF_LINE : nodes[0][formEnd[p]];
-    uint16_t w = uint16_t(start.first[cls] >> (16 * start.parity));
-    bool twoUnits = cls == CloseDoubleBracket || cls == CloseDoubleParen;
-    closerNode[p] = w == NO_CLOSER ? NO_NODE : 2 * w + (At(w) == escapeChar ? 1 : 0);
-    closerLast[p] = w == NO_CLOSER ? -1 : w + (twoUnits ? 1 : 0);
-}
-
-// The closer classes a character shows to a run that is not literal (quotes aside), as bits.
-unsigned CloserClasses(WCHAR ch, WCHAR after) {
-    bool twice = after == ch;
-    if (ch == ']') return 1u << CloseBracket | (twice ? 1u << CloseDoubleBracket : 0u);
-    if (ch == '}') return 1u << CloseBrace;
-    if (ch == ')') return 1u << CloseParen | (twice ? 1u << CloseDoubleParen : 0u);
-    return 0;
-}
-
-// Node (p, literal): one iteration of the character loop, with the closers to the right known.
-// Also marks the node as not yet walked for pass 2. Without `records`, stores only the successor
-// (all pass 2 reads) and the mark.
-template <int literal, bool records = true> void BuildNode(int32_t p) {
-    WCHAR ch = At(p);
-    bool isEscape = ch == escapeChar;
-    bool afterToggle = literal != (isEscape ? 1 : 0); // L after step 1
+[[gnu::always_inline]] inline Move MoveFrom(int32_t p, int arrivedLiteral) {
+    uint8_t unit = lineUnits[p];
+    bool literal = (arrivedLiteral != 0) != ((unit & ESCAPE_FLAG) != 0);
     int32_t current = p;
     bool keep = false;
-    if (!afterToggle && ch == '%') {
-        switch (formType[p]) {
-        case LiteralPercent:
+    if (!literal && (unit & CLASS_MASK) == PERCENT_UNIT) {
+        switch (unit >> FORM_SHIFT) {
+        case LITERAL_PERCENT:
             current = p + 1;
             break;
-        case EqualsForm:
+        case EQUALS_FORM:
             current = p + 1;
             keep = true;
             break;
-        case OpenerForm:
-            if (closerNode[p] != NO_NODE) current = closerLast[p];
+        case OPENER_FORM:
+        case DOUBLE_OPENER_FORM:
+            if (unitSlots[p] != NONE) current = CloserLast(p);
             break;
         default:
             break;
         }
     }
-    WCHAR at = At(current);
-    int nextLiteral = keep ? 1 : (at == escapeChar ? (afterToggle ? 1 : 0) : 0);
-    int32_t next = current + 1 >= length ? endNode : 2 * (current + 1) + nextLiteral;
-    nextNode[literal][p] = next;
-    walked[literal][p].depth = -1;
-    if (!records) return;
-
-    Node& n = nodes[literal][p];
-    bool toggle = !isEscape && !literal && ch == '"';
-    int step = at == '(' ? 1 : (at == ')' ? -1 : 0);
-    // Past the last closer character the records are those of the line's end.
-    bool atEnd = next >= recordEndNode;
-    const Node& succ = atEnd ? END_OF_LINE : NodeAt(next);
-    n.parity = uint8_t((toggle ? 1 : 0) ^ succ.parity);
-    if (atEnd) {
-        n.up1 = NO_NODE;
-        n.ng = NO_NODE;
-    } else if (step < 0) {
-        n.up1 = next;
-        n.ng = next;
-    } else if (step == 0) {
-        n.up1 = succ.up1;
-        n.ng = next;
-    } else {
-        n.up1 = succ.up1 == NO_NODE ? NO_NODE : NodeAt(succ.up1).up1;
-        n.ng = succ.up1;
-    }
-    // The first closers onward: along the path for the bracket classes, along the ng chain for
-    // the parenthesis classes; then this node itself where it shows one.
-    const Node& chain = n.ng == NO_NODE ? END_OF_LINE : NodeAt(n.ng);
-    // (Field by field, each as wide as it was stored: the next node reads this one right away.)
-    uint32_t first[CLOSER_CLASSES];
-    for (int cls = 0; cls < CLOSER_CLASSES; ++cls)
-        first[cls] = cls < FIRST_PAREN_CLASS ? succ.first[cls] : chain.first[cls];
-    unsigned shown = afterToggle ? 0u : CloserClasses(ch, At(p + 1));
-    uint32_t mask = n.parity ? 0x0000FFFFu : 0xFFFF0000u; // the half to keep
-    uint32_t here = n.parity ? uint32_t(p) << 16 : uint32_t(p);
-    for (int cls = 0; cls < CLOSER_CLASSES; ++cls) {
-        if (shown & (1u << cls)) first[cls] = (first[cls] & mask) | here;
-        n.first[cls] = first[cls];
-    }
+    // The literal flag survives only on the escape character itself, or after "%=".
+    uint32_t nextLiteral = keep || (literal && IsEscape(current)) ? 1u : 0u;
+    uint32_t next = current + 1 >= lineLength ? endNode : 2u * uint32_t(current + 1) + nextLiteral;
+    return Move{current, next, literal ? 1u : 0u};
 }
 
-// Whether node (p, 0) is plain text: a character that is not the escape character, starts no
-// form and shows no closer, quote or parenthesis. Such a node is its successor's copy (the
-// successor is (p + 1, 0)), with ng pointing at that successor.
-bool IsPlainText(WCHAR ch) {
-    if (ch == escapeChar) return false;
-    switch (ch) {
-    case '%':
-    case '"':
-    case '(':
-    case ')':
-    case ']':
-    case '}':
+[[gnu::always_inline]] inline uint32_t NextOf(uint32_t node) {
+    return MoveFrom(int32_t(node >> 1), int(node & 1)).next;
+}
+
+// ---- Forms ----------------------------------------------------------------------------------
+
+// The form of the "%" at p, into its class byte; the body start or variable end into the slot
+// after it. Reads the run of name units after it; such runs end at the next "%", so all of them
+// together read each unit at most once.
+void ClassifyForm(int32_t p) {
+    int next = Class(p + 1);
+    int form = NO_FORM;
+    if (next == PERCENT_UNIT) {
+        form = LITERAL_PERCENT;
+    } else if (next == AT_UNIT && Class(p + 2) == LETTER_UNIT) {
+        int32_t q = p + 2;
+        while (IsNameClass(Class(q))) ++q;
+        if (Class(q) == OPEN_BRACKET_UNIT && Class(q + 1) != END_UNIT)
+            form = OPENER_FORM, unitSlots[p + 1] = uint16_t(q + 1);
+    } else if (next == LETTER_UNIT || next == NAME_UNIT) {
+        int32_t q = p + 1;
+        while (IsNameClass(Class(q))) ++q;
+        if (Class(q) == OPEN_BRACKET_UNIT && Class(q + 1) != END_UNIT)
+            form = OPENER_FORM, unitSlots[p + 1] = uint16_t(q + 1);
+        else
+            form = PLAIN_VARIABLE, unitSlots[p + 1] = uint16_t(q - 1);
+    } else if (next == OPEN_PAREN_UNIT || next == OPEN_BRACKET_UNIT) {
+        if (Class(p + 2) == next && Class(p + 3) != END_UNIT)
+            form = DOUBLE_OPENER_FORM, unitSlots[p + 1] = uint16_t(p + 3);
+        else if (Class(p + 2) != END_UNIT)
+            form = OPENER_FORM, unitSlots[p + 1] = uint16_t(p + 2);
+    } else if (next == OPEN_BRACE_UNIT) {
+        if (Class(p + 2) != END_UNIT) form = OPENER_FORM, unitSlots[p + 1] = uint16_t(p + 2);
+    } else if (next == EQUALS_UNIT) {
+        form = EQUALS_FORM;
+    } else if (next == PLUS_UNIT) {
+        form = PLUS_FORM;
+    }
+    lineUnits[p] = uint8_t((lineUnits[p] & (CLASS_MASK | ESCAPE_FLAG)) | form << FORM_SHIFT);
+}
+
+// ---- Pass 1: closers ------------------------------------------------------------------------
+
+NodeRecord Build(int32_t p, int arrivedLiteral, NodeRecord& succ, NodeRecord& chain);
+
+// The stored node (p, 0).
+[[gnu::always_inline]] inline NodeRecord Load(int32_t p) {
+    const Pass1Tables& t = work.pass1;
+    unsigned bits = nodeBits[p >> 2] >> (2 * (p & 3));
+    NodeRecord r;
+    r.up1 = t.up1[p] == NONE ? NO_NODE : 2u * t.up1[p] + ((bits >> 1) & 1u);
+    r.firstBracket[0] = t.firstBracket[0][p];
+    r.firstBracket[1] = t.firstBracket[1][p];
+    r.firstParen[0] = t.firstParen[0][p];
+    r.firstParen[1] = t.firstParen[1][p];
+    r.parity = bits & 1u;
+    return r;
+}
+
+[[gnu::always_inline]] inline void Store(int32_t p, const NodeRecord& r) {
+    Pass1Tables& t = work.pass1;
+    t.up1[p] = r.up1 == NO_NODE ? NONE : uint16_t(r.up1 >> 1);
+    t.firstBracket[0][p] = uint16_t(r.firstBracket[0]);
+    t.firstBracket[1][p] = uint16_t(r.firstBracket[1]);
+    t.firstParen[0][p] = uint16_t(r.firstParen[0]);
+    t.firstParen[1][p] = uint16_t(r.firstParen[1]);
+    unsigned bits = r.parity | (r.up1 != NO_NODE ? (r.up1 & 1u) << 1 : 0u);
+    int shift = 2 * (p & 3);
+    nodeBits[p >> 2] = uint8_t((nodeBits[p >> 2] & ~(3u << shift)) | bits << shift);
+}
+
+// Whether both nodes of position p read its unit alike: a unit that is not the escape character
+// and that no form, quote or closer rule looks at has the same step and successor either way.
+bool ReadsAlike(int32_t p) {
+    if (IsEscape(p)) return false;
+    switch (Class(p)) {
+    case PERCENT_UNIT:
+    case QUOTE_UNIT:
+    case CLOSE_PAREN_UNIT:
+    case CLOSE_BRACKET_UNIT:
+    case CLOSE_BRACE_UNIT:
         return false;
     default:
         return true;
     }
 }
 
-// Node (p, 0) for plain text, from `onward`: the node after the stretch of plain text that
-// holds p (or END_OF_LINE).
-void CopyPlainNode(int32_t p, const Node& onward) {
-    Node n = onward;
-    n.ng = p + 1 >= recordEnd ? NO_NODE : 2 * (p + 1);
-    nodes[0][p] = n;
-    nextNode[0][p] = p + 1 >= length ? endNode : 2 * (p + 1);
-    walked[0][p].depth = -1;
+// Any node's record, from the nodes to the right of the sweep.
+NodeRecord Get(uint32_t node) {
+    if (node >= recordEndNode) return END_RECORD;
+    int32_t p = int32_t(node >> 1);
+    if (!(node & 1) || ReadsAlike(p)) return Load(p);
+    if (recentLiteralAt[p & 3] == p) return recentLiteral[p & 3];
+    // An L = 1 node is looked up from further away only as the up1 of a node whose ")" is the
+    // escape character. Its unit, read alike or not, then moves on to (p + 1, 0), which is stored,
+    // with a step of 0 or -1: one step, no further lookup.
+    NodeRecord succ, chain;
+    return Build(p, 1, succ, chain);
 }
 
-// A run arrives in literal mode only just after the escape character or "%=".
-bool LiteralReachable(int32_t p) {
-    return p > 0 && (text[p - 1] == escapeChar || text[p - 1] == '=');
+// Node (p, arrivedLiteral), with the records of its successor and of its ng into succ and chain.
+NodeRecord Build(int32_t p, int arrivedLiteral, NodeRecord& succ, NodeRecord& chain) {
+    Move move = MoveFrom(p, arrivedLiteral);
+    succ = Get(move.next);
+    int at = Class(move.current);
+    int step = at == OPEN_PAREN_UNIT ? 1 : (at == CLOSE_PAREN_UNIT ? -1 : 0);
+    bool toggle = !arrivedLiteral && !IsEscape(p) && Class(p) == QUOTE_UNIT;
+    NodeRecord r;
+    r.parity = (toggle ? 1u : 0u) ^ succ.parity;
+    uint32_t ng;
+    if (move.next >= recordEndNode) {
+        r.up1 = NO_NODE;
+        ng = NO_NODE;
+    } else if (step < 0) {
+        r.up1 = move.next;
+        ng = move.next;
+    } else if (step == 0) {
+        r.up1 = succ.up1;
+        ng = move.next;
+    } else {
+        r.up1 = succ.up1 == NO_NODE ? NO_NODE : Get(succ.up1).up1;
+        ng = succ.up1;
+    }
+    chain = ng == move.next ? succ : Get(ng);
+    r.firstBracket[0] = succ.firstBracket[0];
+    r.firstBracket[1] = succ.firstBracket[1];
+    r.firstParen[0] = chain.firstParen[0];
+    r.firstParen[1] = chain.firstParen[1];
+    if (!move.literal) {
+        int c = Class(p);
+        if (c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT)
+            r.firstBracket[r.parity] = uint32_t(p);
+        else if (c == CLOSE_PAREN_UNIT)
+            r.firstParen[r.parity] = uint32_t(p);
+    }
+    return r;
 }
 
-void BuildLiteralNode(int32_t p) {
-    if (LiteralReachable(p)) BuildNode<1>(p);
+// The slots of the closer unit at p, from the record of its normal node.
+void StoreCloserSlots(int32_t p, const NodeRecord& r, const NodeRecord& succ,
+                      const NodeRecord& chain) {
+    int c = Class(p);
+    if (c == CLOSE_BRACKET_UNIT) {
+        uint16_t w = succ.firstBracket[r.parity];
+        uint16_t brace = NONE, bracket = NONE;
+        if (w != NONE) {
+            brace = Class(w) == CLOSE_BRACE_UNIT ? w : work.pass1.nextBrace[w];
+            bracket = Class(w) == CLOSE_BRACKET_UNIT ? w : unitSlots[w];
+        }
+        work.pass1.nextBrace[p] = brace;
+        if (Class(p + 1) == CLOSE_BRACKET_UNIT)
+            unitSlots[p] = uint16_t(p);
+        else
+            unitSlots[p] = bracket == NONE ? NONE : unitSlots[bracket];
+    } else if (c == CLOSE_BRACE_UNIT) {
+        uint16_t w = succ.firstBracket[r.parity];
+        unitSlots[p] = w == NONE || Class(w) == CLOSE_BRACKET_UNIT ? w : unitSlots[w];
+    } else if (c == CLOSE_PAREN_UNIT) {
+        uint16_t w = chain.firstParen[r.parity];
+        if (Class(p + 1) == CLOSE_PAREN_UNIT)
+            unitSlots[p] = uint16_t(p);
+        else
+            unitSlots[p] = w == NONE ? NONE : unitSlots[w];
+    }
+}
+
+// The closer of the opener at p, from the node at its body start.
+void FindCloser(int32_t p) {
+    int32_t body = unitSlots[p + 1];
+    NodeRecord start = Get(2u * uint32_t(body));
+    int s = start.parity;
+    int kind = Class(p + 1);
+    bool twice = Form(p) == DOUBLE_OPENER_FORM;
+    uint16_t w;
+    if (kind == OPEN_PAREN_UNIT) {
+        w = start.firstParen[s];
+        if (twice && w != NONE) w = unitSlots[w];
+    } else if (kind == OPEN_BRACE_UNIT) {
+        w = start.firstBracket[s];
+        if (w != NONE && Class(w) == CLOSE_BRACKET_UNIT) w = work.pass1.nextBrace[w];
+    } else {
+        w = start.firstBracket[s];
+        if (w != NONE && Class(w) == CLOSE_BRACE_UNIT) w = unitSlots[w];
+        if (twice && w != NONE) w = unitSlots[w];
+    }
+    unitSlots[p] = w;
 }
 
 void FindAllClosers() {
-    // Past the last closer character no run closes and no opener closes: there a node needs only
-    // its successor (all pass 2 reads), and no record.
-    recordEnd = 0;
-    for (int32_t p = length - 1; p >= 0; --p) {
-        WCHAR ch = text[p];
-        if (ch == ')' || ch == ']' || ch == '}') {
-            recordEnd = p + 1;
-            break;
-        }
+    recordEnd = lineLength;
+    while (recordEnd > 0) {
+        int c = Class(recordEnd - 1);
+        if (c == CLOSE_PAREN_UNIT || c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT) break;
+        --recordEnd;
     }
-    recordEndNode = 2 * recordEnd;
-    int32_t p = length - 1;
-    while (p >= 0) {
-        if (p < recordEnd && IsPlainText(text[p])) {
-            // A stretch of plain text: each of its nodes copies the node after the stretch,
-            // read once here.
-            const Node onward = p + 1 >= recordEnd ? END_OF_LINE : nodes[0][p + 1];
-            do {
-                CopyPlainNode(p, onward);
-                BuildLiteralNode(p);
-                --p;
-            } while (p >= 0 && IsPlainText(text[p]));
-            continue;
-        }
-        if (text[p] == '%') {
+    recordEndNode = 2u * uint32_t(recordEnd);
+    for (int32_t& at : recentLiteralAt) at = -1;
+    for (int32_t p = lineLength - 1; p >= 0; --p) {
+        bool escape = IsEscape(p);
+        if (Class(p) == PERCENT_UNIT) {
             ClassifyForm(p);
-            if (formType[p] == OpenerForm) FindCloser(p);
+            int form = Form(p);
+            if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
+                if (p < recordEnd)
+                    FindCloser(p);
+                else
+                    unitSlots[p] = NONE;
+            }
         }
-        if (p >= recordEnd) {
-            BuildNode<0, false>(p);
-            if (LiteralReachable(p)) BuildNode<1, false>(p);
-        } else {
-            BuildNode<0>(p);
-            BuildLiteralNode(p);
+        if (p >= recordEnd) continue;
+        NodeRecord succ, chain;
+        NodeRecord r = Build(p, 0, succ, chain);
+        Store(p, r);
+        if (!escape) StoreCloserSlots(p, r, succ, chain);
+        // (p, 1): the normal node of the escape character, or a node that a run reaches just
+        // after the escape character or "%=".
+        if (!ReadsAlike(p) &&
+            (escape || (p > 0 && (IsEscape(p - 1) || Class(p - 1) == EQUALS_UNIT)))) {
+            NodeRecord literal = Build(p, 1, succ, chain);
+            recentLiteral[p & 3] = literal;
+            recentLiteralAt[p & 3] = p;
+            if (escape) StoreCloserSlots(p, literal, succ, chain);
         }
-        --p;
     }
 }
 
 // ---- Pass 2: candidates ---------------------------------------------------------------------
 
-void Record(ReferenceSpan& best, int32_t cursor, int32_t first, int32_t last, int32_t depth) {
+void RecordCandidate(ReferenceSpan& best, int32_t cursor, int32_t first, int32_t last,
+                     int32_t depth) {
     if (first <= cursor && last >= cursor - 1 && depth > best.depth)
         best = ReferenceSpan{first, last, depth};
 }
 
 // The node of `a` and `b` (both on one path, or the end) that comes first.
-int32_t Nearer(int32_t a, int32_t b) {
-    int32_t pa = IsEnd(a) ? length : PositionOf(a);
-    int32_t pb = IsEnd(b) ? length : PositionOf(b);
-    return pa <= pb ? a : b;
+uint32_t Nearer(uint32_t a, uint32_t b) {
+    return PositionOf(a) <= PositionOf(b) ? a : b;
 }
 
-// Forms at a node that a run walks for the first time at this depth. Gives true when it opened
-// a nested run.
+// The stop of the run opened at `opener` (NONE: the whole line).
+uint32_t StopOf(uint16_t opener) {
+    return opener == NONE ? endNode : CloserNode(unitSlots[opener]);
+}
+
+// Forms at a "%" that the run on top walks for the first time at its depth. Gives true when it
+// opened a nested run.
 bool ReadForms(ReferenceSpan& best, int32_t cursor, int32_t& top) {
-    Run& run = runs[top];
-    int32_t p = PositionOf(run.node);
-    bool literal = (run.node & 1) != ((At(p) == escapeChar) ? 1 : 0);
-    if (literal || At(p) != '%') return false;
-    switch (formType[p]) {
-    case PlainVariable:
-        Record(best, cursor, p, formEnd[p], run.depth + 1);
+    Pass2Tables& t = work.pass2;
+    uint32_t node = t.runNode[top];
+    int32_t p = int32_t(node >> 1);
+    int32_t depth = t.runDepth[top];
+    if ((node & 1) != (IsEscape(p) ? 1u : 0u)) return false; // read literally
+    switch (Form(p)) {
+    case PLAIN_VARIABLE:
+        RecordCandidate(best, cursor, p, unitSlots[p + 1], depth + 1);
         return false;
-    case EqualsForm:
-    case PlusForm:
-        Record(best, cursor, p, p + 1, run.depth + 1);
+    case EQUALS_FORM:
+    case PLUS_FORM:
+        RecordCandidate(best, cursor, p, p + 1, depth + 1);
         return false;
-    case OpenerForm: {
-        int32_t stop = closerNode[p] == NO_NODE ? endNode : closerNode[p];
-        runs[top + 1] = Run{2 * formEnd[p], run.depth + 1, stop, p};
+    case OPENER_FORM:
+    case DOUBLE_OPENER_FORM:
+        if (top + 1 >= MAX_RUNS) return false; // cannot happen: see MAX_RUNS
         ++top;
+        t.runNode[top] = 2u * unitSlots[p + 1];
+        t.runDepth[top] = uint16_t(depth + 1);
+        t.runOpener[top] = uint16_t(p);
         return true;
-    }
     default:
         return false;
     }
 }
 
-ReferenceSpan RecordCandidates(int32_t cursor) {
+ReferenceSpan WalkRuns(int32_t cursor) {
     ReferenceSpan best{-1, -1, -1};
+    Pass2Tables& t = work.pass2;
+    // A reference qualifies only if its "%" is at or before the caret: walks stop after it.
+    int32_t limit = cursor < lineLength ? cursor + 1 : lineLength;
+    uint32_t limitNode = 2u * uint32_t(limit);
+    for (int plane = 0; plane < 2; ++plane)
+        for (int32_t p = 0; p < limit; ++p) t.walkDepth[plane][p] = 0;
     int32_t top = 0;
-    runs[0] = Run{length == 0 ? endNode : 0, 0, endNode, -1};
+    t.runNode[0] = 0;
+    t.runDepth[0] = 0;
+    t.runOpener[0] = NONE;
     for (;;) {
-        Run& run = runs[top];
-        const int32_t depth = run.depth, stop = run.stop;
-        int32_t v = run.node;
+        const int32_t depth = t.runDepth[top];
+        const uint16_t opener = t.runOpener[top];
+        const uint32_t stop = StopOf(opener);
+        const uint16_t stopAt = opener == NONE ? NONE : unitSlots[opener];
+        uint32_t v = t.runNode[top];
         bool atPercent = false;
-        while (!IsEnd(v) && v != stop) {
-            Walk& walk = WalkAt(v);
-            if (walk.depth >= depth) {
-                v = Nearer(walk.stop, stop);
+        while (v < limitNode && v != stop) {
+            int32_t p = int32_t(v >> 1);
+            int plane = int(v & 1);
+            if (t.walkDepth[plane][p] > depth) {
+                v = Nearer(CloserNode(t.walkStop[plane][p]), stop);
                 continue;
             }
-            walk = Walk{depth, stop};
-            if (text[PositionOf(v)] == '%') {
+            t.walkDepth[plane][p] = uint16_t(depth + 1);
+            t.walkStop[plane][p] = stopAt;
+            if (Class(p) == PERCENT_UNIT) {
                 atPercent = true;
                 break;
             }
             v = NextOf(v);
         }
-        run.node = v;
+        t.runNode[top] = v;
         if (atPercent) {
-            if (!ReadForms(best, cursor, top)) run.node = NextOf(v);
+            if (!ReadForms(best, cursor, top)) t.runNode[top] = NextOf(v);
             continue;
         }
-        // The run ends: at its closer it is a reference; at the line's end it is none.
-        if (!IsEnd(v)) Record(best, cursor, run.opener, closerLast[run.opener], depth);
+        // The run ends: closed, it is a reference (recorded here also when the walk stopped at
+        // the caret: nothing recorded after that point until its closer could qualify).
+        if (stop != endNode) RecordCandidate(best, cursor, opener, CloserLast(opener), depth);
         if (top == 0) break;
         --top;
-        runs[top].node = NextOf(runs[top].node);
+        t.runNode[top] = NextOf(t.runNode[top]);
     }
     return best;
 }
@@ -458,15 +590,21 @@ ReferenceSpan RecordCandidates(int32_t cursor) {
 ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
     if (!line) return none;
-    length = 0;
-    while (length < MAX_LINE_LENGTH && line[length] != 0) {
-        text[length] = line[length];
-        ++length;
+    // The classifying pass: one class byte per unit, and the set of classes seen.
+    unsigned seen = 0;
+    int32_t n = 0;
+    while (n < MAX_LINE_LENGTH && line[n] != 0) {
+        WCHAR ch = line[n];
+        uint8_t unit = uint8_t(ClassOf(ch) | (ch == escape ? ESCAPE_FLAG : 0));
+        seen |= 1u << (unit & CLASS_MASK);
+        lineUnits[n++] = unit;
     }
-    for (int32_t i = 0; i < PADDING; ++i) text[length + i] = 0;
-    endNode = 2 * length;
-    escapeChar = escape;
+    for (int32_t i = 0; i < PADDING; ++i) lineUnits[n + i] = END_UNIT;
+    // Every reference starts with "%" at or before the caret.
+    if (!(seen & 1u << PERCENT_UNIT) || cursor < 0) return none;
+    lineLength = n;
+    endNode = 2u * uint32_t(n);
     FindAllClosers();
-    ReferenceSpan best = RecordCandidates(cursor);
+    ReferenceSpan best = WalkRuns(cursor);
     return best.first < 0 || best.last < 0 ? none : best;
 }
