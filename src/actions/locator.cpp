@@ -53,6 +53,9 @@
 // suits the host: it calls the plugin on one thread, one call at a time.
 #include "locator.h"
 
+#include <assert.h>
+#include <string.h>
+
 #include "../platform/widetext.h"
 
 namespace {
@@ -144,17 +147,23 @@ constexpr uint32_t NO_NODE = 0xFFFFFFFF;
 // and the whole line is one run more.
 constexpr int32_t MAX_RUNS = (MAX_LINE_LENGTH + 1) / 2;
 
-// A node's pass-1 record: what the sweep needs from the nodes to its right.
-// (Fields of one width, so that the copies the compiler makes of it stay cheap.)
+// A node's pass-1 record: what the sweep needs from the nodes to its right. (Plain scalars of
+// one width, chosen between by parity with Pick, so that the compiler keeps them in registers.)
 struct NodeRecord {
-    uint32_t up1;             // next node with D = D(this) + 1, or NO_NODE
-    uint32_t firstBracket[2]; // per parity S: first "]" or "}" on the path, or NONE
-    uint32_t firstParen[2];   // per parity S: first ")" on the ng chain, or NONE
-    uint32_t parity;          // S: quote toggles from here to the end, mod 2
+    uint32_t up1;      // next node with D = D(this) + 1, or NO_NODE
+    uint32_t bracket0; // first "]" or "}" on the path with parity S = 0, or NONE
+    uint32_t bracket1; // ... with S = 1
+    uint32_t paren0;   // first ")" on the ng chain with S = 0, or NONE
+    uint32_t paren1;   // ... with S = 1
+    uint32_t parity;   // S: quote toggles from here to the end, mod 2
 };
 
 // Stands for the line's end: no closers onward, parity 0.
-constexpr NodeRecord END_RECORD = {NO_NODE, {NONE, NONE}, {NONE, NONE}, 0};
+constexpr NodeRecord END_RECORD = {NO_NODE, NONE, NONE, NONE, NONE, 0};
+
+uint32_t Pick(uint32_t parity, uint32_t ifZero, uint32_t ifOne) {
+    return parity ? ifOne : ifZero;
+}
 
 // ---- Static working storage (the line is at most MAX_LINE_LENGTH units) --------------------
 
@@ -167,17 +176,28 @@ uint16_t unitSlots[SLOTS + PADDING];
 // Per position, two bits of the stored node (position, 0): its parity S and the L of its up1.
 uint8_t nodeBits[SLOTS / 4 + 1];
 
+// A stored node (p, 0), and at a "]" the next "}" of its parity: one record per position, so
+// that a lookup reads one or two cache lines.
+struct StoredNode {
+    uint16_t up1; // position of up1, or NONE
+    uint16_t firstBracket[2];
+    uint16_t firstParen[2];
+    uint16_t nextBrace;
+};
+
 struct Pass1Tables {
-    uint16_t firstBracket[2][SLOTS];
-    uint16_t firstParen[2][SLOTS];
-    uint16_t up1[SLOTS];       // position of up1, or NONE
-    uint16_t nextBrace[SLOTS]; // at a "]": the next "}" of its parity
+    StoredNode nodes[SLOTS];
+};
+
+// What pass 2 keeps of a node.
+struct WalkMark {
+    uint16_t depth; // 1 + greatest depth of a run that walked it, or 0
+    uint16_t stop;  // stop of that run: its closer position, or NONE for the end
 };
 
 struct Pass2Tables {
-    uint16_t walkDepth[2][SLOTS]; // per plane L: 1 + greatest depth of a run that walked it, or 0
-    uint16_t walkStop[2][SLOTS];  // stop of that run: its closer position, or NONE for the end
-    uint32_t runNode[MAX_RUNS];   // where a run stands; while a nested run is open, its "%"
+    WalkMark walked[2 * SLOTS]; // by node
+    uint32_t runNode[MAX_RUNS]; // where a run stands; while a nested run is open, its "%"
     uint16_t runDepth[MAX_RUNS];
     uint16_t runOpener[MAX_RUNS]; // position of its "%", or NONE for the whole line
 };
@@ -197,6 +217,13 @@ uint32_t recordEndNode;
 // The last L = 1 nodes the sweep built, by position modulo 4.
 NodeRecord recentLiteral[4];
 int32_t recentLiteralAt[4];
+// The classes of units after which the node (p, 0) is stored: those after which it may be looked
+// up from further away, or all of them.
+unsigned storeAfter;
+#ifndef NDEBUG
+// Which nodes (p, 0) are stored, to check that every lookup finds one.
+uint8_t storedBits[SLOTS / 8 + 1];
+#endif
 
 int Class(int32_t p) {
     return lineUnits[p] & CLASS_MASK;
@@ -209,12 +236,6 @@ int Form(int32_t p) {
 }
 bool IsNameClass(int c) {
     return c == LETTER_UNIT || c == NAME_UNIT || c == DOLLAR_UNIT;
-}
-bool IsEnd(uint32_t node) {
-    return node >= endNode;
-}
-int32_t PositionOf(uint32_t node) {
-    return IsEnd(node) ? lineLength : int32_t(node >> 1);
 }
 // The node of a closer unit: the one that reads it normally.
 uint32_t CloserNode(uint16_t w) {
@@ -306,37 +327,51 @@ void ClassifyForm(int32_t p) {
 
 // ---- Pass 1: closers ------------------------------------------------------------------------
 
-NodeRecord Build(int32_t p, int arrivedLiteral, NodeRecord& succ, NodeRecord& chain);
+// (The sweep's functions are inlined into it, so that records stay in registers; only a lookup
+// from far away of a node that must be rebuilt is a call.)
+NodeRecord BuildFar(int32_t p);
+
+// The node the sweep built last, (p + 1, 0): its record is not always stored.
+struct LastBuilt {
+    NodeRecord record;
+    uint32_t node;
+};
 
 // The stored node (p, 0).
 [[gnu::always_inline]] inline NodeRecord Load(int32_t p) {
-    const Pass1Tables& t = work.pass1;
+#ifndef NDEBUG
+    assert(storedBits[p >> 3] & (1u << (p & 7)));
+#endif
+    const StoredNode& n = work.pass1.nodes[p];
     unsigned bits = nodeBits[p >> 2] >> (2 * (p & 3));
     NodeRecord r;
-    r.up1 = t.up1[p] == NONE ? NO_NODE : 2u * t.up1[p] + ((bits >> 1) & 1u);
-    r.firstBracket[0] = t.firstBracket[0][p];
-    r.firstBracket[1] = t.firstBracket[1][p];
-    r.firstParen[0] = t.firstParen[0][p];
-    r.firstParen[1] = t.firstParen[1][p];
+    r.up1 = n.up1 == NONE ? NO_NODE : 2u * n.up1 + ((bits >> 1) & 1u);
+    r.bracket0 = n.firstBracket[0];
+    r.bracket1 = n.firstBracket[1];
+    r.paren0 = n.firstParen[0];
+    r.paren1 = n.firstParen[1];
     r.parity = bits & 1u;
     return r;
 }
 
 [[gnu::always_inline]] inline void Store(int32_t p, const NodeRecord& r) {
-    Pass1Tables& t = work.pass1;
-    t.up1[p] = r.up1 == NO_NODE ? NONE : uint16_t(r.up1 >> 1);
-    t.firstBracket[0][p] = uint16_t(r.firstBracket[0]);
-    t.firstBracket[1][p] = uint16_t(r.firstBracket[1]);
-    t.firstParen[0][p] = uint16_t(r.firstParen[0]);
-    t.firstParen[1][p] = uint16_t(r.firstParen[1]);
+    StoredNode& n = work.pass1.nodes[p];
+    n.up1 = r.up1 == NO_NODE ? NONE : uint16_t(r.up1 >> 1);
+    n.firstBracket[0] = uint16_t(r.bracket0);
+    n.firstBracket[1] = uint16_t(r.bracket1);
+    n.firstParen[0] = uint16_t(r.paren0);
+    n.firstParen[1] = uint16_t(r.paren1);
     unsigned bits = r.parity | (r.up1 != NO_NODE ? (r.up1 & 1u) << 1 : 0u);
     int shift = 2 * (p & 3);
     nodeBits[p >> 2] = uint8_t((nodeBits[p >> 2] & ~(3u << shift)) | bits << shift);
+#ifndef NDEBUG
+    storedBits[p >> 3] = uint8_t(storedBits[p >> 3] | 1u << (p & 7));
+#endif
 }
 
 // Whether both nodes of position p read its unit alike: a unit that is not the escape character
 // and that no form, quote or closer rule looks at has the same step and successor either way.
-bool ReadsAlike(int32_t p) {
+[[gnu::always_inline]] inline bool ReadsAlike(int32_t p) {
     if (IsEscape(p)) return false;
     switch (Class(p)) {
     case PERCENT_UNIT:
@@ -351,77 +386,85 @@ bool ReadsAlike(int32_t p) {
 }
 
 // Any node's record, from the nodes to the right of the sweep.
-NodeRecord Get(uint32_t node) {
+[[gnu::always_inline]] inline NodeRecord Get(uint32_t node, const LastBuilt& last) {
     if (node >= recordEndNode) return END_RECORD;
     int32_t p = int32_t(node >> 1);
-    if (!(node & 1) || ReadsAlike(p)) return Load(p);
+    if ((node & 1) && ReadsAlike(p)) node &= ~1u;
+    if (node == last.node) return last.record;
+    if (!(node & 1)) return Load(p);
     if (recentLiteralAt[p & 3] == p) return recentLiteral[p & 3];
     // An L = 1 node is looked up from further away only as the up1 of a node whose ")" is the
     // escape character. Its unit, read alike or not, then moves on to (p + 1, 0), which is stored,
     // with a step of 0 or -1: one step, no further lookup.
-    NodeRecord succ, chain;
-    return Build(p, 1, succ, chain);
+    return BuildFar(p);
 }
 
-// Node (p, arrivedLiteral), with the records of its successor and of its ng into succ and chain.
-NodeRecord Build(int32_t p, int arrivedLiteral, NodeRecord& succ, NodeRecord& chain) {
+// Node (p, arrivedLiteral). Into `shadowed`: where the node shows a closer, the first closer of
+// the same group and parity after it (the one it hides from the nodes to its left).
+[[gnu::always_inline]] inline NodeRecord Build(int32_t p, int arrivedLiteral, const LastBuilt& last,
+                                               uint32_t& shadowed) {
     Move move = MoveFrom(p, arrivedLiteral);
-    succ = Get(move.next);
+    NodeRecord succ = Get(move.next, last);
     int at = Class(move.current);
-    int step = at == OPEN_PAREN_UNIT ? 1 : (at == CLOSE_PAREN_UNIT ? -1 : 0);
     bool toggle = !arrivedLiteral && !IsEscape(p) && Class(p) == QUOTE_UNIT;
-    NodeRecord r;
+    NodeRecord r = succ;
     r.parity = (toggle ? 1u : 0u) ^ succ.parity;
-    uint32_t ng;
+    // The count: up1 and the ng chain, whose firstParen this node takes.
     if (move.next >= recordEndNode) {
         r.up1 = NO_NODE;
-        ng = NO_NODE;
-    } else if (step < 0) {
-        r.up1 = move.next;
-        ng = move.next;
-    } else if (step == 0) {
-        r.up1 = succ.up1;
-        ng = move.next;
-    } else {
-        r.up1 = succ.up1 == NO_NODE ? NO_NODE : Get(succ.up1).up1;
-        ng = succ.up1;
+    } else if (at == CLOSE_PAREN_UNIT) {
+        r.up1 = move.next; // ng is the successor
+    } else if (at == OPEN_PAREN_UNIT) {
+        uint32_t ng = succ.up1;
+        NodeRecord chain = Get(ng, last);
+        r.up1 = chain.up1;
+        r.paren0 = chain.paren0;
+        r.paren1 = chain.paren1;
     }
-    chain = ng == move.next ? succ : Get(ng);
-    r.firstBracket[0] = succ.firstBracket[0];
-    r.firstBracket[1] = succ.firstBracket[1];
-    r.firstParen[0] = chain.firstParen[0];
-    r.firstParen[1] = chain.firstParen[1];
+    shadowed = NONE;
     if (!move.literal) {
         int c = Class(p);
-        if (c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT)
-            r.firstBracket[r.parity] = uint32_t(p);
-        else if (c == CLOSE_PAREN_UNIT)
-            r.firstParen[r.parity] = uint32_t(p);
+        if (c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT) {
+            shadowed = Pick(r.parity, r.bracket0, r.bracket1);
+            if (r.parity)
+                r.bracket1 = uint32_t(p);
+            else
+                r.bracket0 = uint32_t(p);
+        } else if (c == CLOSE_PAREN_UNIT) {
+            shadowed = Pick(r.parity, r.paren0, r.paren1);
+            if (r.parity)
+                r.paren1 = uint32_t(p);
+            else
+                r.paren0 = uint32_t(p);
+        }
     }
     return r;
 }
 
-// The slots of the closer unit at p, from the record of its normal node.
-void StoreCloserSlots(int32_t p, const NodeRecord& r, const NodeRecord& succ,
-                      const NodeRecord& chain) {
+[[gnu::noinline]] NodeRecord BuildFar(int32_t p) {
+    uint32_t shadowed;
+    return Build(p, 1, LastBuilt{END_RECORD, NO_NODE}, shadowed);
+}
+
+// The slots of the closer unit at p read normally, from the first closer of its group and
+// parity after it (see Build).
+[[gnu::always_inline]] inline void StoreCloserSlots(int32_t p, uint32_t shadowed) {
     int c = Class(p);
+    uint16_t w = uint16_t(shadowed);
     if (c == CLOSE_BRACKET_UNIT) {
-        uint16_t w = succ.firstBracket[r.parity];
         uint16_t brace = NONE, bracket = NONE;
         if (w != NONE) {
-            brace = Class(w) == CLOSE_BRACE_UNIT ? w : work.pass1.nextBrace[w];
+            brace = Class(w) == CLOSE_BRACE_UNIT ? w : work.pass1.nodes[w].nextBrace;
             bracket = Class(w) == CLOSE_BRACKET_UNIT ? w : unitSlots[w];
         }
-        work.pass1.nextBrace[p] = brace;
+        work.pass1.nodes[p].nextBrace = brace;
         if (Class(p + 1) == CLOSE_BRACKET_UNIT)
             unitSlots[p] = uint16_t(p);
         else
             unitSlots[p] = bracket == NONE ? NONE : unitSlots[bracket];
     } else if (c == CLOSE_BRACE_UNIT) {
-        uint16_t w = succ.firstBracket[r.parity];
         unitSlots[p] = w == NONE || Class(w) == CLOSE_BRACKET_UNIT ? w : unitSlots[w];
     } else if (c == CLOSE_PAREN_UNIT) {
-        uint16_t w = chain.firstParen[r.parity];
         if (Class(p + 1) == CLOSE_PAREN_UNIT)
             unitSlots[p] = uint16_t(p);
         else
@@ -430,62 +473,99 @@ void StoreCloserSlots(int32_t p, const NodeRecord& r, const NodeRecord& succ,
 }
 
 // The closer of the opener at p, from the node at its body start.
-void FindCloser(int32_t p) {
+[[gnu::always_inline]] inline void FindCloser(int32_t p, const LastBuilt& last) {
     int32_t body = unitSlots[p + 1];
-    NodeRecord start = Get(2u * uint32_t(body));
-    int s = start.parity;
+    NodeRecord start = Get(2u * uint32_t(body), last);
     int kind = Class(p + 1);
     bool twice = Form(p) == DOUBLE_OPENER_FORM;
     uint16_t w;
     if (kind == OPEN_PAREN_UNIT) {
-        w = start.firstParen[s];
+        w = uint16_t(Pick(start.parity, start.paren0, start.paren1));
         if (twice && w != NONE) w = unitSlots[w];
     } else if (kind == OPEN_BRACE_UNIT) {
-        w = start.firstBracket[s];
-        if (w != NONE && Class(w) == CLOSE_BRACKET_UNIT) w = work.pass1.nextBrace[w];
+        w = uint16_t(Pick(start.parity, start.bracket0, start.bracket1));
+        if (w != NONE && Class(w) == CLOSE_BRACKET_UNIT) w = work.pass1.nodes[w].nextBrace;
     } else {
-        w = start.firstBracket[s];
+        w = uint16_t(Pick(start.parity, start.bracket0, start.bracket1));
         if (w != NONE && Class(w) == CLOSE_BRACE_UNIT) w = unitSlots[w];
         if (twice && w != NONE) w = unitSlots[w];
     }
     unitSlots[p] = w;
 }
 
-void FindAllClosers() {
-    recordEnd = lineLength;
-    while (recordEnd > 0) {
-        int c = Class(recordEnd - 1);
-        if (c == CLOSE_PAREN_UNIT || c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT) break;
-        --recordEnd;
+// The units after which the node (p, 0) may be looked up from further away than p - 1: a body
+// starts after "(", "[" or "{"; a closed opener goes on after its closer unit, and the counts'
+// up1 after a ")"; "%%" goes on two units later. (A node just after "=" stands in for the node
+// after "%=" where both read their unit alike.)
+constexpr unsigned LOOKED_UP_AFTER = 1u << OPEN_PAREN_UNIT | 1u << OPEN_BRACKET_UNIT |
+                                     1u << OPEN_BRACE_UNIT | 1u << CLOSE_PAREN_UNIT |
+                                     1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT |
+                                     1u << PERCENT_UNIT | 1u << EQUALS_UNIT;
+
+// A unit that is not the escape character and that no rule of pass 1 looks at: its node (p, 0)
+// has the same record as the node after it, and its node (p, 1) reads it alike.
+constexpr unsigned NOT_PLAIN = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << OPEN_PAREN_UNIT |
+                               1u << CLOSE_PAREN_UNIT | 1u << CLOSE_BRACKET_UNIT |
+                               1u << CLOSE_BRACE_UNIT;
+
+bool IsPlain(uint8_t unit) {
+    return !(unit & ESCAPE_FLAG) && !(NOT_PLAIN & 1u << (unit & CLASS_MASK));
+}
+
+bool NeedsStore(int32_t p) {
+    return p > 0 && (storeAfter & 1u << Class(p - 1));
+}
+
+[[gnu::always_inline]] inline void ClassifyAndClose(int32_t p, const LastBuilt& last) {
+    ClassifyForm(p);
+    int form = Form(p);
+    if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
+        if (p < recordEnd)
+            FindCloser(p, last);
+        else
+            unitSlots[p] = NONE;
     }
+}
+
+void FindAllClosers(WCHAR escape) {
     recordEndNode = 2u * uint32_t(recordEnd);
+    // Past the last closer unit only the forms are needed.
+    for (int32_t p = lineLength - 1; p >= recordEnd; --p)
+        if (Class(p) == PERCENT_UNIT) ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
+    // An escape character that a rule looks at can make an L = 1 node the up1 of a node further
+    // left (a ")" read literally); such lines store every node.
+    bool storeEveryNode =
+        escape < 0x80 && ClassOf(escape) != OTHER_UNIT && !IsNameClass(ClassOf(escape));
+    storeAfter = storeEveryNode ? ~0u : LOOKED_UP_AFTER;
     for (int32_t& at : recentLiteralAt) at = -1;
-    for (int32_t p = lineLength - 1; p >= 0; --p) {
-        bool escape = IsEscape(p);
-        if (Class(p) == PERCENT_UNIT) {
-            ClassifyForm(p);
-            int form = Form(p);
-            if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
-                if (p < recordEnd)
-                    FindCloser(p);
-                else
-                    unitSlots[p] = NONE;
-            }
+#ifndef NDEBUG
+    for (int32_t i = 0; i <= recordEnd / 8; ++i) storedBits[i] = 0;
+#endif
+    LastBuilt last{END_RECORD, recordEndNode};
+    for (int32_t p = recordEnd - 1; p >= 0; --p) {
+        uint8_t unit = lineUnits[p];
+        if (IsPlain(unit)) {
+            if (NeedsStore(p)) Store(p, last.record);
+            last.node = 2u * uint32_t(p);
+            continue;
         }
-        if (p >= recordEnd) continue;
-        NodeRecord succ, chain;
-        NodeRecord r = Build(p, 0, succ, chain);
-        Store(p, r);
-        if (!escape) StoreCloserSlots(p, r, succ, chain);
+        bool escape = (unit & ESCAPE_FLAG) != 0;
+        if ((unit & CLASS_MASK) == PERCENT_UNIT) ClassifyAndClose(p, last);
+        uint32_t shadowed;
+        NodeRecord r = Build(p, 0, last, shadowed);
+        if (!escape) StoreCloserSlots(p, shadowed);
         // (p, 1): the normal node of the escape character, or a node that a run reaches just
         // after the escape character or "%=".
         if (!ReadsAlike(p) &&
             (escape || (p > 0 && (IsEscape(p - 1) || Class(p - 1) == EQUALS_UNIT)))) {
-            NodeRecord literal = Build(p, 1, succ, chain);
+            NodeRecord literal = Build(p, 1, last, shadowed);
             recentLiteral[p & 3] = literal;
             recentLiteralAt[p & 3] = p;
-            if (escape) StoreCloserSlots(p, literal, succ, chain);
+            if (escape) StoreCloserSlots(p, shadowed);
         }
+        if (NeedsStore(p)) Store(p, r);
+        last.record = r;
+        last.node = 2u * uint32_t(p);
     }
 }
 
@@ -497,9 +577,10 @@ void RecordCandidate(ReferenceSpan& best, int32_t cursor, int32_t first, int32_t
         best = ReferenceSpan{first, last, depth};
 }
 
-// The node of `a` and `b` (both on one path, or the end) that comes first.
+// The node of `a` and `b` (both on one path, or the end) that comes first: a path holds one node
+// of a position, and every node past the last position is the end.
 uint32_t Nearer(uint32_t a, uint32_t b) {
-    return PositionOf(a) <= PositionOf(b) ? a : b;
+    return a < b ? a : b;
 }
 
 // The stop of the run opened at `opener` (NONE: the whole line).
@@ -536,14 +617,22 @@ bool ReadForms(ReferenceSpan& best, int32_t cursor, int32_t& top) {
     }
 }
 
+// Whether a run that reads the units of the unclosed opener at p again as text goes straight on
+// to the node its body run started at: so it does unless one of them is the escape character.
+// (They are "(", "[", "{", "@" and name units: no form, closer or quote.)
+bool OpenerReadsOn(int32_t p) {
+    for (int32_t q = p + 1; q < unitSlots[p + 1]; ++q)
+        if (IsEscape(q)) return false;
+    return true;
+}
+
 ReferenceSpan WalkRuns(int32_t cursor) {
     ReferenceSpan best{-1, -1, -1};
     Pass2Tables& t = work.pass2;
     // A reference qualifies only if its "%" is at or before the caret: walks stop after it.
     int32_t limit = cursor < lineLength ? cursor + 1 : lineLength;
     uint32_t limitNode = 2u * uint32_t(limit);
-    for (int plane = 0; plane < 2; ++plane)
-        for (int32_t p = 0; p < limit; ++p) t.walkDepth[plane][p] = 0;
+    memset(t.walked, 0, limitNode * sizeof(WalkMark));
     int32_t top = 0;
     t.runNode[0] = 0;
     t.runDepth[0] = 0;
@@ -556,19 +645,20 @@ ReferenceSpan WalkRuns(int32_t cursor) {
         uint32_t v = t.runNode[top];
         bool atPercent = false;
         while (v < limitNode && v != stop) {
-            int32_t p = int32_t(v >> 1);
-            int plane = int(v & 1);
-            if (t.walkDepth[plane][p] > depth) {
-                v = Nearer(CloserNode(t.walkStop[plane][p]), stop);
+            WalkMark& mark = t.walked[v];
+            if (mark.depth > depth) {
+                v = Nearer(CloserNode(mark.stop), stop);
                 continue;
             }
-            t.walkDepth[plane][p] = uint16_t(depth + 1);
-            t.walkStop[plane][p] = stopAt;
-            if (Class(p) == PERCENT_UNIT) {
+            mark = WalkMark{uint16_t(depth + 1), stopAt};
+            uint8_t unit = lineUnits[v >> 1];
+            if ((unit & CLASS_MASK) == PERCENT_UNIT) {
                 atPercent = true;
                 break;
             }
-            v = NextOf(v);
+            // Any other unit moves on to the next position, literally only after the escape
+            // character read normally (a position past the end is the end).
+            v = (v | 1u) + 1u + ((unit >> 4) & 1u & ~v);
         }
         t.runNode[top] = v;
         if (atPercent) {
@@ -580,7 +670,8 @@ ReferenceSpan WalkRuns(int32_t cursor) {
         if (stop != endNode) RecordCandidate(best, cursor, opener, CloserLast(opener), depth);
         if (top == 0) break;
         --top;
-        t.runNode[top] = NextOf(t.runNode[top]);
+        t.runNode[top] = stop == endNode && OpenerReadsOn(opener) ? 2u * unitSlots[opener + 1]
+                                                                  : NextOf(t.runNode[top]);
     }
     return best;
 }
@@ -604,7 +695,12 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
     if (!(seen & 1u << PERCENT_UNIT) || cursor < 0) return none;
     lineLength = n;
     endNode = 2u * uint32_t(n);
-    FindAllClosers();
+    // One past the last closer unit: pass 1 builds no record from there on.
+    constexpr unsigned CLOSERS =
+        1u << CLOSE_PAREN_UNIT | 1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
+    recordEnd = seen & CLOSERS ? n : 0;
+    while (recordEnd > 0 && !(CLOSERS & 1u << Class(recordEnd - 1))) --recordEnd;
+    FindAllClosers(escape);
     ReferenceSpan best = WalkRuns(cursor);
     return best.first < 0 || best.last < 0 ? none : best;
 }
