@@ -293,7 +293,7 @@ struct Move {
 // The form of the "%" at p, into its class byte; the body start or variable end into the slot
 // after it. Reads the run of name units after it; such runs end at the next "%", so all of them
 // together read each unit at most once.
-void ClassifyForm(int32_t p) {
+[[gnu::always_inline]] inline void ClassifyForm(int32_t p) {
     int next = Class(p + 1);
     int form = NO_FORM;
     if (next == PERCENT_UNIT) {
@@ -495,12 +495,11 @@ struct LastBuilt {
 
 // The units after which the node (p, 0) may be looked up from further away than p - 1: a body
 // starts after "(", "[" or "{"; a closed opener goes on after its closer unit, and the counts'
-// up1 after a ")"; "%%" goes on two units later. (A node just after "=" stands in for the node
-// after "%=" where both read their unit alike.)
+// up1 after a ")". Besides, "%%" and "%=" go on two units later (see NeedsStore; after "%=" the
+// node (p, 1) is looked up, which is (p, 0) where both read their unit alike).
 constexpr unsigned LOOKED_UP_AFTER = 1u << OPEN_PAREN_UNIT | 1u << OPEN_BRACKET_UNIT |
                                      1u << OPEN_BRACE_UNIT | 1u << CLOSE_PAREN_UNIT |
-                                     1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT |
-                                     1u << PERCENT_UNIT | 1u << EQUALS_UNIT;
+                                     1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
 
 // A unit that is not the escape character and that no rule of pass 1 looks at: its node (p, 0)
 // has the same record as the node after it, and its node (p, 1) reads it alike.
@@ -508,12 +507,24 @@ constexpr unsigned NOT_PLAIN = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << OPE
                                1u << CLOSE_PAREN_UNIT | 1u << CLOSE_BRACKET_UNIT |
                                1u << CLOSE_BRACE_UNIT;
 
-bool IsPlain(uint8_t unit) {
+[[gnu::always_inline]] inline bool IsPlain(uint8_t unit) {
     return !(unit & ESCAPE_FLAG) && !(NOT_PLAIN & 1u << (unit & CLASS_MASK));
 }
 
-bool NeedsStore(int32_t p) {
-    return p > 0 && (storeAfter & 1u << Class(p - 1));
+[[gnu::always_inline]] inline bool NeedsStore(int32_t p) {
+    if (p == 0) return false;
+    int before = Class(p - 1);
+    if (storeAfter & 1u << before) return true;
+    return p >= 2 && (before == PERCENT_UNIT || before == EQUALS_UNIT) &&
+           Class(p - 2) == PERCENT_UNIT;
+}
+
+// Whether the "%" at p, read normally, goes on further than p + 1: "%%", "%=" or a closed opener.
+[[gnu::always_inline]] inline bool MovesFar(int32_t p) {
+    if (Class(p) != PERCENT_UNIT) return false;
+    int form = Form(p);
+    return form == LITERAL_PERCENT || form == EQUALS_FORM ||
+           ((form == OPENER_FORM || form == DOUBLE_OPENER_FORM) && unitSlots[p] != NONE);
 }
 
 [[gnu::always_inline]] inline void ClassifyAndClose(int32_t p, const LastBuilt& last) {
@@ -550,10 +561,42 @@ void FindAllClosers(WCHAR escape) {
             continue;
         }
         bool escape = (unit & ESCAPE_FLAG) != 0;
-        if ((unit & CLASS_MASK) == PERCENT_UNIT) ClassifyAndClose(p, last);
-        uint32_t shadowed;
-        NodeRecord r = Build(p, 0, last, shadowed);
-        if (!escape) StoreCloserSlots(p, shadowed);
+        int c = unit & CLASS_MASK;
+        uint32_t shadowed = NONE;
+        NodeRecord r;
+        if (c == PERCENT_UNIT) ClassifyAndClose(p, last);
+        if (!escape && !MovesFar(p)) {
+            // Build for a unit read normally that moves on to (p + 1, 0), the node built last.
+            r = last.record;
+            switch (c) {
+            case QUOTE_UNIT:
+                r.parity ^= 1u;
+                break;
+            case PERCENT_UNIT: // a form that goes on at p + 1 shows nothing
+                break;
+            case CLOSE_BRACKET_UNIT:
+            case CLOSE_BRACE_UNIT:
+                shadowed = Pick(r.parity, r.bracket0, r.bracket1);
+                (r.parity ? r.bracket1 : r.bracket0) = uint32_t(p);
+                break;
+            case CLOSE_PAREN_UNIT:
+                r.up1 = p + 1 < recordEnd ? 2u * uint32_t(p + 1) : NO_NODE;
+                shadowed = Pick(r.parity, r.paren0, r.paren1);
+                (r.parity ? r.paren1 : r.paren0) = uint32_t(p);
+                break;
+            default: { // "("
+                NodeRecord chain = Get(r.up1, last);
+                r.up1 = chain.up1;
+                r.paren0 = chain.paren0;
+                r.paren1 = chain.paren1;
+                break;
+            }
+            }
+            StoreCloserSlots(p, shadowed);
+        } else {
+            r = Build(p, 0, last, shadowed);
+            if (!escape) StoreCloserSlots(p, shadowed);
+        }
         // (p, 1): the normal node of the escape character, or a node that a run reaches just
         // after the escape character or "%=".
         if (!ReadsAlike(p) &&
@@ -666,14 +709,34 @@ ReferenceSpan WalkRuns(int32_t cursor) {
             continue;
         }
         // The run ends: closed, it is a reference (recorded here also when the walk stopped at
-        // the caret: nothing recorded after that point until its closer could qualify).
-        if (stop != endNode) RecordCandidate(best, cursor, opener, CloserLast(opener), depth);
-        if (top == 0) break;
-        --top;
-        t.runNode[top] = stop == endNode && OpenerReadsOn(opener) ? 2u * unitSlots[opener + 1]
-                                                                  : NextOf(t.runNode[top]);
+        // the caret: nothing recorded after that point until its closer could qualify). Then the
+        // run below it goes on after the opener: after its closer, or reading the opener's units
+        // again when it has none. Those units lead back to where the ended run started; if a run
+        // as deep walked on from there to the end or the caret, this one ends as well, and so on
+        // down the stack.
+        int32_t endedDepth = depth;
+        uint16_t endedOpener = opener;
+        uint32_t endedStop = stop;
+        for (;;) {
+            if (endedStop != endNode)
+                RecordCandidate(best, cursor, endedOpener, CloserLast(endedOpener), endedDepth);
+            if (top == 0) return best;
+            --top;
+            if (endedStop != endNode || !OpenerReadsOn(endedOpener)) {
+                t.runNode[top] = NextOf(t.runNode[top]);
+                break;
+            }
+            uint32_t body = 2u * unitSlots[endedOpener + 1];
+            const WalkMark& mark = t.walked[body < limitNode ? body : 0];
+            if (body < limitNode && (mark.depth <= t.runDepth[top] || mark.stop != NONE)) {
+                t.runNode[top] = body;
+                break;
+            }
+            endedDepth = t.runDepth[top];
+            endedOpener = t.runOpener[top];
+            endedStop = StopOf(endedOpener);
+        }
     }
-    return best;
 }
 
 } // namespace
