@@ -626,40 +626,6 @@ uint32_t Nearer(uint32_t a, uint32_t b) {
     return a < b ? a : b;
 }
 
-// The stop of the run opened at `opener` (NONE: the whole line).
-uint32_t StopOf(uint16_t opener) {
-    return opener == NONE ? endNode : CloserNode(unitSlots[opener]);
-}
-
-// Forms at a "%" that the run on top walks for the first time at its depth. Gives true when it
-// opened a nested run.
-bool ReadForms(ReferenceSpan& best, int32_t cursor, int32_t& top) {
-    Pass2Tables& t = work.pass2;
-    uint32_t node = t.runNode[top];
-    int32_t p = int32_t(node >> 1);
-    int32_t depth = t.runDepth[top];
-    if ((node & 1) != (IsEscape(p) ? 1u : 0u)) return false; // read literally
-    switch (Form(p)) {
-    case PLAIN_VARIABLE:
-        RecordCandidate(best, cursor, p, unitSlots[p + 1], depth + 1);
-        return false;
-    case EQUALS_FORM:
-    case PLUS_FORM:
-        RecordCandidate(best, cursor, p, p + 1, depth + 1);
-        return false;
-    case OPENER_FORM:
-    case DOUBLE_OPENER_FORM:
-        if (top + 1 >= MAX_RUNS) return false; // cannot happen: see MAX_RUNS
-        ++top;
-        t.runNode[top] = 2u * unitSlots[p + 1];
-        t.runDepth[top] = uint16_t(depth + 1);
-        t.runOpener[top] = uint16_t(p);
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Whether a run that reads the units of the unclosed opener at p again as text goes straight on
 // to the node its body run started at: so it does unless one of them is the escape character.
 // (They are "(", "[", "{", "@" and name units: no form, closer or quote.)
@@ -669,6 +635,20 @@ bool OpenerReadsOn(int32_t p) {
     return true;
 }
 
+// The run being walked; the runs below it wait on the stack at their opener's "%".
+struct Run {
+    uint32_t node;   // where it stands
+    int32_t depth;   // 0 for the whole line
+    uint16_t opener; // position of its "%", or NONE for the whole line
+    uint16_t stopAt; // its closer position, or NONE: it stops at the end
+    uint32_t stop;   // the node of its closer, or the end node
+};
+
+[[gnu::always_inline]] inline Run RunOf(uint32_t node, int32_t depth, uint16_t opener) {
+    uint16_t stopAt = opener == NONE ? NONE : unitSlots[opener];
+    return Run{node, depth, opener, stopAt, CloserNode(stopAt)};
+}
+
 ReferenceSpan WalkRuns(int32_t cursor) {
     ReferenceSpan best{-1, -1, -1};
     Pass2Tables& t = work.pass2;
@@ -676,36 +656,42 @@ ReferenceSpan WalkRuns(int32_t cursor) {
     int32_t limit = cursor < lineLength ? cursor + 1 : lineLength;
     uint32_t limitNode = 2u * uint32_t(limit);
     memset(t.walked, 0, limitNode * sizeof(WalkMark));
-    int32_t top = 0;
-    t.runNode[0] = 0;
-    t.runDepth[0] = 0;
-    t.runOpener[0] = NONE;
+    int32_t top = 0; // runs waiting below the current one
+    Run run = RunOf(0, 0, NONE);
     for (;;) {
-        const int32_t depth = t.runDepth[top];
-        const uint16_t opener = t.runOpener[top];
-        const uint32_t stop = StopOf(opener);
-        const uint16_t stopAt = opener == NONE ? NONE : unitSlots[opener];
-        uint32_t v = t.runNode[top];
-        bool atPercent = false;
-        while (v < limitNode && v != stop) {
+        // Walk until a "%", the stop, the caret or the end.
+        uint32_t v = run.node;
+        while (v < limitNode && v != run.stop) {
             WalkMark& mark = t.walked[v];
-            if (mark.depth > depth) {
-                v = Nearer(CloserNode(mark.stop), stop);
+            if (mark.depth > run.depth) {
+                v = Nearer(CloserNode(mark.stop), run.stop);
                 continue;
             }
-            mark = WalkMark{uint16_t(depth + 1), stopAt};
+            mark = WalkMark{uint16_t(run.depth + 1), run.stopAt};
             uint8_t unit = lineUnits[v >> 1];
-            if ((unit & CLASS_MASK) == PERCENT_UNIT) {
-                atPercent = true;
-                break;
-            }
+            if ((unit & CLASS_MASK) == PERCENT_UNIT) break;
             // Any other unit moves on to the next position, literally only after the escape
             // character read normally (a position past the end is the end).
             v = (v | 1u) + 1u + ((unit >> 4) & 1u & ~v);
         }
-        t.runNode[top] = v;
-        if (atPercent) {
-            if (!ReadForms(best, cursor, top)) t.runNode[top] = NextOf(v);
+        if (v < limitNode && v != run.stop) {
+            // A "%" walked for the first time at this depth: its forms, unless read literally.
+            int32_t p = int32_t(v >> 1);
+            int form = (v & 1) == (IsEscape(p) ? 1u : 0u) ? Form(p) : NO_FORM;
+            if (form == PLAIN_VARIABLE)
+                RecordCandidate(best, cursor, p, unitSlots[p + 1], run.depth + 1);
+            else if (form == EQUALS_FORM || form == PLUS_FORM)
+                RecordCandidate(best, cursor, p, p + 1, run.depth + 1);
+            if ((form == OPENER_FORM || form == DOUBLE_OPENER_FORM) && top + 1 < MAX_RUNS) {
+                // (The stack cannot fill: see MAX_RUNS.)
+                t.runNode[top] = v;
+                t.runDepth[top] = uint16_t(run.depth);
+                t.runOpener[top] = run.opener;
+                ++top;
+                run = RunOf(2u * unitSlots[p + 1], run.depth + 1, uint16_t(p));
+            } else {
+                run.node = NextOf(v);
+            }
             continue;
         }
         // The run ends: closed, it is a reference (recorded here also when the walk stopped at
@@ -714,27 +700,27 @@ ReferenceSpan WalkRuns(int32_t cursor) {
         // again when it has none. Those units lead back to where the ended run started; if a run
         // as deep walked on from there to the end or the caret, this one ends as well, and so on
         // down the stack.
-        int32_t endedDepth = depth;
-        uint16_t endedOpener = opener;
-        uint32_t endedStop = stop;
         for (;;) {
-            if (endedStop != endNode)
-                RecordCandidate(best, cursor, endedOpener, CloserLast(endedOpener), endedDepth);
+            if (run.stopAt != NONE)
+                RecordCandidate(best, cursor, run.opener, CloserLast(run.opener), run.depth);
             if (top == 0) return best;
             --top;
-            if (endedStop != endNode || !OpenerReadsOn(endedOpener)) {
-                t.runNode[top] = NextOf(t.runNode[top]);
+            Run below = RunOf(t.runNode[top], t.runDepth[top], t.runOpener[top]);
+            if (run.stopAt != NONE || !OpenerReadsOn(run.opener)) {
+                below.node = NextOf(below.node);
+                run = below;
                 break;
             }
-            uint32_t body = 2u * unitSlots[endedOpener + 1];
-            const WalkMark& mark = t.walked[body < limitNode ? body : 0];
-            if (body < limitNode && (mark.depth <= t.runDepth[top] || mark.stop != NONE)) {
-                t.runNode[top] = body;
-                break;
+            uint32_t body = 2u * unitSlots[run.opener + 1];
+            if (body < limitNode) {
+                const WalkMark& mark = t.walked[body];
+                if (mark.depth <= below.depth || mark.stop != NONE) {
+                    below.node = body;
+                    run = below;
+                    break;
+                }
             }
-            endedDepth = t.runDepth[top];
-            endedOpener = t.runOpener[top];
-            endedStop = StopOf(endedOpener);
+            run = below;
         }
     }
 }
