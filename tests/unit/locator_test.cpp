@@ -183,6 +183,9 @@ TEST(LocateReference, AnotherEscapeCharacter) {
     // unclosed "%(" again sees its body shifted into literal mode and finds another opener,
     // so "%a" is first recorded at depth 2 and later at depth 3.
     ExpectCases({{WIDE("%(%%(%{%a"), 9, 7, 8, 3}}, '(');
+    // ")" as the escape character: the count of the outer "%(" passes a ")" read literally,
+    // whose successor reads the next unit literally too, and closes only at the last ")".
+    ExpectCases({{WIDE("%(^(()%x%))"), 0, 0, 10, 1}}, ')');
 }
 
 TEST(LocateReference, ReadsAtMostTheLongestLine) {
@@ -255,9 +258,10 @@ TEST(LocateReference, MatchesTheModelWithATailAfterTheLastCloser) {
 // Lines made of whole openers, closers, quotes and forms nest far more than random characters
 // do: runs pause inside runs, meet nodes that deeper runs walked, and follow runs of other kinds.
 TEST(LocateReference, MatchesTheModelOnNestedTokens) {
-    static const char* const TOKENS[] = {"%(", "%((", "%[", "%[[", "%{", "%@f[", "%a[", ")", "))",
-                                         "]",  "]]",  "}",  "\"",  "^",  "%=",   "%a",  "x"};
-    static const char ESCAPES[] = "^^^^([{%a";
+    static const char* const TOKENS[] = {"%(", "%((", "%[", "%[[", "%{", "%@f[", "%a[",
+                                         ")",  "))",  "]",  "]]",  "}",  "\"",   "^",
+                                         "%=", "%a",  "x",  "(",   "^)"};
+    static const char ESCAPES[] = "^^^^([{)%a";
     std::mt19937 random(20261209);
     int compared = 0;
     for (int lineNumber = 0; lineNumber < 6000; ++lineNumber) {
