@@ -18,6 +18,7 @@
 #include "src/keys/keycodec.h"
 #include "src/plugin/exports.h"
 #include "standin/takecmd/takecmd_control.h"
+#include "standin/win32/win32_control.h"
 
 namespace {
 
@@ -46,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     long caret = long((data[3] | data[4] << 8) % (text.size() + 3)) - 1;
 
+    // The stand-ins log every call the plugin makes (handles, sounds, key states); without a reset
+    // per input those logs would grow for the whole run.
+    standin::ResetAll();
     TakeCmdReset();
     Line escapeOption = escapeUnit ? Line(1, escapeUnit) : Line(u"^");
     TakeCmdSetEscapeOption(escapeOption.c_str());

@@ -102,7 +102,8 @@ inline std::string ToUtf8(const std::u16string& text) {
     return out;
 }
 
-// UTF-16 of UTF-8 text; a byte that starts no valid sequence becomes U+FFFD.
+// UTF-16 of UTF-8 text; a byte that starts no valid sequence (overlong forms included) becomes
+// U+FFFD.
 inline std::u16string FromUtf8(const std::string& text) {
     std::u16string out;
     for (size_t i = 0; i < text.size();) {
@@ -119,7 +120,10 @@ inline std::u16string FromUtf8(const std::string& text) {
             valid = (t & 0xC0) == 0x80;
             c = (c << 6) | (t & 0x3F);
         }
-        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+        // A code point in more bytes than it needs (an overlong form such as C0 8A for "\n") is
+        // no UTF-8: read as what it encodes, it would slip past checks made on the bytes.
+        const uint32_t least = extra == 1 ? 0x80 : extra == 2 ? 0x800 : extra == 3 ? 0x10000 : 0;
+        if (!valid || c < least || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
             out += u'\xFFFD';
             ++i;
             continue;

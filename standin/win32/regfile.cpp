@@ -165,14 +165,15 @@ bool SameKey(const RegFileLine& line, const std::string& root, const std::u16str
     return line.root == root && Fold(line.path) == Fold(path);
 }
 
-// The text of a REG_SZ value, when its data is one: UTF-16 ending in its only terminator.
+// The text of a REG_SZ value, when its data is one that a quoted text on one line holds: UTF-16
+// ending in its only terminator, with no "\n" (it would end the line), that reads back the same.
 bool TextOf(const std::vector<uint8_t>& data, std::string* text) {
     if (data.size() < 2 || data.size() % 2) return false;
     std::u16string units;
     for (size_t i = 0; i + 1 < data.size(); i += 2) units += char16_t(data[i] | data[i + 1] << 8);
     if (units.back() != 0) return false;
     units.pop_back();
-    if (units.find(u'\0') != std::u16string::npos) return false;
+    if (units.find_first_of(u"\0\n", 0, 2) != std::u16string::npos) return false;
     *text = ToUtf8(units);
     return FromUtf8(*text) == units;
 }

@@ -33,6 +33,8 @@ const LineCase LINE_CASES[] = {
     {"\"A\"=dword:", RegLineKind::Malformed, 0, {}},
     {"\"A\"=\"a\\\"b\"", RegLineKind::Value, 1, {'a', 0, '"', 0, 'b', 0, 0, 0}},
     {"\"A\"=\"open", RegLineKind::Malformed, 0, {}},
+    // An overlong form (here of "\n") is no UTF-8: each byte reads as U+FFFD.
+    {"\"A\"=\"\xC0\x8A\"", RegLineKind::Value, 1, {0xFD, 0xFF, 0xFD, 0xFF, 0, 0}},
     {"\"A\"=hex:01,ff", RegLineKind::Value, 3, {1, 0xFF}},
     {"\"A\"=hex(7):00", RegLineKind::Value, 7, {0}},
     {"\"A\"=hex:1,ff", RegLineKind::Malformed, 0, {}},
@@ -81,10 +83,13 @@ TEST(RegistryFile, SettingAValueChangesOnlyItsLine) {
     standin::RegFileSetValue(file, {"HKEY_CURRENT_USER", u"Software\\T", u"A", 4, {2, 0, 0, 0}});
     standin::RegFileSetValue(file, {"HKEY_CURRENT_USER", u"Software\\T", u"New", 4, {3, 0, 0, 0}});
     standin::RegFileSetValue(file, {"HKEY_LOCAL_MACHINE", u"K", u"M", 1, {'m', 0, 0, 0}});
+    // A text with a line break cannot stand quoted on one line.
+    standin::RegFileSetValue(file, {"HKEY_LOCAL_MACHINE", u"K", u"N", 1, {'\n', 0, 0, 0}});
     EXPECT_EQ(
         std::string("; mine\n") + KEY +
             "\"A\"=dword:00000002\n\"Bad\"=dword:zz\n\"New\"=dword:00000003\n\n"
-            "[HKEY_CURRENT_USER\\Other]\n\"O\"=\"x\"\n\n[HKEY_LOCAL_MACHINE\\K]\n\"M\"=\"m\"\n",
+            "[HKEY_CURRENT_USER\\Other]\n\"O\"=\"x\"\n\n[HKEY_LOCAL_MACHINE\\K]\n\"M\"=\"m\"\n"
+            "\"N\"=hex(1):0a,00,00,00\n",
         standin::WriteRegFile(file));
 }
 
