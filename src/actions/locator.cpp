@@ -31,11 +31,14 @@
 //   node of a position can close): a "]" keeps the next "}" and the first "]]" of its parity, a
 //   "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain. So every
 //   opener's closer is two or three lookups.
-// Only the nodes with L = 0 are stored. A run reaches an L = 1 node only just after the escape
-// character or "%=": the sweep keeps the last few of those in a ring, and the only ones looked up
-// from further away (after a ")" that is itself the escape character) take one step to rebuild
-// from the stored node after them. Past the line's last closer unit no run can close: nodes there
-// are the line's end, and a line of openers with nothing closed after them builds no record.
+// Only nodes with L = 0 are stored, and only those looked up from further away than the next
+// position (after a bracket, a brace, a parenthesis, "%%" or "%="): the sweep holds the node it
+// built last, and a unit that no rule looks at has the record of the node after it. A run
+// reaches an L = 1 node only just after the escape character or "%=": the sweep keeps the last
+// few of those in a ring, and the only ones looked up from further away (after a ")" that is
+// itself the escape character, when every node is stored) take one step to rebuild from the
+// stored node after them. Past the line's last closer unit no run can close: nodes there are the
+// line's end, and a line of openers with nothing closed after them builds no record.
 //
 // Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
 // with an explicit stack, skipping what cannot change the result: a candidate recorded again at a
@@ -48,9 +51,15 @@
 //
 // Storage: per unit a class byte, a 16-bit slot (an opener's closer at its "%", the body start or
 // variable end just after it, a closer unit's slot), two bits, and 12 bytes that pass 1 uses for
-// its records and pass 2 for its marks and run stack. About 0.95 MiB in all, sized for the longest
+// its records and pass 2 for its marks and run stack: 999,437 bytes in all (8 KiB more where
+// assertions are on), sized for the longest
 // line; a call touches only what its line needs. The tables make a call non-reentrant, which
 // suits the host: it calls the plugin on one thread, one call at a time.
+//
+// Time: a line without "%" costs the classifying pass alone. Otherwise pass 1 does a few
+// operations per unit that a rule looks at, and pass 2 one mark per node it walks and one push
+// per opener read. What remains costly is branching on units in random order (a misprediction
+// per unit or two) and lookups far ahead in tables larger than the nearer caches.
 #include "locator.h"
 
 #include <assert.h>
