@@ -52,9 +52,9 @@
 // Storage: per unit a class byte, a 16-bit slot (an opener's closer at its "%", the body start or
 // variable end just after it, a closer unit's slot), two bits, and 12 bytes that pass 1 uses for
 // its records and pass 2 for its marks and run stack: 999,437 bytes in all (8 KiB more where
-// assertions are on), sized for the longest
-// line; a call touches only what its line needs. The tables make a call non-reentrant, which
-// suits the host: it calls the plugin on one thread, one call at a time.
+// assertions are on), sized for the longest line; a call touches only what its line needs. The
+// tables make a call non-reentrant, which suits the host: it calls the plugin on one thread, one
+// call at a time.
 //
 // Time: a line without "%" costs the classifying pass alone. Otherwise pass 1 does a few
 // operations per unit that a rule looks at, and pass 2 one mark per node it walks and one push
