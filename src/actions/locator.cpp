@@ -229,6 +229,8 @@ int32_t recentLiteralAt[4];
 // The classes of units after which the node (p, 0) is stored: those after which it may be looked
 // up from further away, or all of them.
 unsigned storeAfter;
+// Whether the escape character can be one of an opener's units after its "%".
+bool escapeInOpeners;
 #ifndef NDEBUG
 // Which nodes (p, 0) are stored, to check that every lookup finds one.
 uint8_t storedBits[SLOTS / 8 + 1];
@@ -557,6 +559,10 @@ void FindAllClosers(WCHAR escape) {
     bool storeEveryNode =
         escape < 0x80 && ClassOf(escape) != OTHER_UNIT && !IsNameClass(ClassOf(escape));
     storeAfter = storeEveryNode ? ~0u : LOOKED_UP_AFTER;
+    int escapeClass = ClassOf(escape);
+    escapeInOpeners = IsNameClass(escapeClass) || escapeClass == AT_UNIT ||
+                      escapeClass == OPEN_PAREN_UNIT || escapeClass == OPEN_BRACKET_UNIT ||
+                      escapeClass == OPEN_BRACE_UNIT;
     for (int32_t& at : recentLiteralAt) at = -1;
 #ifndef NDEBUG
     for (int32_t i = 0; i <= recordEnd / 8; ++i) storedBits[i] = 0;
@@ -639,6 +645,7 @@ uint32_t Nearer(uint32_t a, uint32_t b) {
 // to the node its body run started at: so it does unless one of them is the escape character.
 // (They are "(", "[", "{", "@" and name units: no form, closer or quote.)
 bool OpenerReadsOn(int32_t p) {
+    if (!escapeInOpeners) return true;
     for (int32_t q = p + 1; q < unitSlots[p + 1]; ++q)
         if (IsEscape(q)) return false;
     return true;
