@@ -206,7 +206,8 @@ struct WalkMark {
 
 struct Pass2Tables {
     WalkMark walked[2 * SLOTS]; // by node
-    uint32_t runNode[MAX_RUNS]; // where a run stands; while a nested run is open, its "%"
+    uint32_t runNode[MAX_RUNS]; // the runs waiting below the current one: the "%" node of the
+                                // opener whose run they wait on
     uint16_t runDepth[MAX_RUNS];
     uint16_t runOpener[MAX_RUNS]; // position of its "%", or NONE for the whole line
 };
