@@ -383,18 +383,13 @@ struct LastBuilt {
 
 // Whether both nodes of position p read its unit alike: a unit that is not the escape character
 // and that no form, quote or closer rule looks at has the same step and successor either way.
+// The units that a form, quote or closer rule looks at.
+constexpr unsigned LOOKED_AT = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << CLOSE_PAREN_UNIT |
+                               1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
+
 [[gnu::always_inline]] inline bool ReadsAlike(int32_t p) {
-    if (IsEscape(p)) return false;
-    switch (Class(p)) {
-    case PERCENT_UNIT:
-    case QUOTE_UNIT:
-    case CLOSE_PAREN_UNIT:
-    case CLOSE_BRACKET_UNIT:
-    case CLOSE_BRACE_UNIT:
-        return false;
-    default:
-        return true;
-    }
+    uint8_t unit = lineUnits[p];
+    return !(unit & ESCAPE_FLAG) && !(LOOKED_AT & 1u << (unit & CLASS_MASK));
 }
 
 // Any node's record, from the nodes to the right of the sweep.
@@ -515,9 +510,7 @@ constexpr unsigned LOOKED_UP_AFTER = 1u << OPEN_PAREN_UNIT | 1u << OPEN_BRACKET_
 
 // A unit that is not the escape character and that no rule of pass 1 looks at: its node (p, 0)
 // has the same record as the node after it, and its node (p, 1) reads it alike.
-constexpr unsigned NOT_PLAIN = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << OPEN_PAREN_UNIT |
-                               1u << CLOSE_PAREN_UNIT | 1u << CLOSE_BRACKET_UNIT |
-                               1u << CLOSE_BRACE_UNIT;
+constexpr unsigned NOT_PLAIN = LOOKED_AT | 1u << OPEN_PAREN_UNIT;
 
 [[gnu::always_inline]] inline bool IsPlain(uint8_t unit) {
     return !(unit & ESCAPE_FLAG) && !(NOT_PLAIN & 1u << (unit & CLASS_MASK));
