@@ -11,7 +11,9 @@
 #include <ctype.h>
 #include <stdlib.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "standin/win32/regfile.h"
@@ -28,9 +30,10 @@ std::u16string Fold(std::u16string text) {
     return text;
 }
 
-// The same value of the same key (paths and names without ASCII case).
-bool SameName(const standin::RegEntry& a, const standin::RegEntry& b) {
-    return a.root == b.root && Fold(a.path) == Fold(b.path) && Fold(a.name) == Fold(b.name);
+// What names one value: its root, and its key path and name without ASCII case.
+using Name = std::pair<std::string, std::pair<std::u16string, std::u16string>>;
+Name NameOf(const standin::RegEntry& entry) {
+    return {entry.root, {Fold(entry.path), Fold(entry.name)}};
 }
 
 std::vector<std::string> ProblemTexts(const standin::RegFile& file) {
@@ -89,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     bool addedIsNew = true;
     for (standin::RegEntry& entry : expected) {
-        if (SameName(entry, added)) {
+        if (NameOf(entry) == NameOf(added)) {
             entry.type = added.type;
             entry.data = added.data;
             addedIsNew = false;
@@ -102,12 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<standin::RegEntry> got = standin::RegFileEntries(reread);
     Check(ProblemTexts(reread) == problems);
     Check(got.size() == expected.size());
+    std::map<Name, const standin::RegEntry*> byName;
+    for (const standin::RegEntry& entry : got) byName[NameOf(entry)] = &entry;
     for (const standin::RegEntry& want : expected) {
-        bool found = false;
-        for (const standin::RegEntry& entry : got)
-            found = found ||
-                    (SameName(entry, want) && entry.type == want.type && entry.data == want.data);
-        Check(found);
+        auto found = byName.find(NameOf(want));
+        Check(found != byName.end() && found->second->type == want.type &&
+              found->second->data == want.data);
     }
     return 0;
 }

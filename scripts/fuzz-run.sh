@@ -33,10 +33,14 @@ work=${FUZZ_WORK:-$here/build/fuzz/run}
 main_max_len=4096
 # The locator's target checks lines of up to 300 units against its model; longer ones only for
 # safety, which is the long run's part. Its main run keeps to inputs of about that size (640
-# bytes hold 300 units in one- and two-byte codes).
+# bytes hold 300 units in one- and two-byte codes). The settings-file reader works line by line
+# and key block by key block, and its target checks every value of a file, some of them against
+# every line: 1 KiB holds a dozen lines of each kind, and its time goes to the rules, not to
+# re-reading long files.
 main_max_len_of() {
   case $1 in
     locator) echo 640 ;;
+    registry_file) echo 1024 ;;
     *) echo "$main_max_len" ;;
   esac
 }

@@ -16,11 +16,23 @@ constexpr uint32_t TYPE_SZ = 1, TYPE_BINARY = 3, TYPE_DWORD = 4;
 // A DWORD holds at most this many hexadecimal digits.
 constexpr size_t DWORD_DIGITS = 8;
 
+char16_t FoldUnit(char16_t ch) {
+    return ch >= u'a' && ch <= u'z' ? char16_t(ch - u'a' + u'A') : ch;
+}
+
 std::u16string Fold(const std::u16string& text) {
     std::u16string out(text);
-    for (auto& ch : out)
-        if (ch >= u'a' && ch <= u'z') ch = char16_t(ch - u'a' + u'A');
+    for (auto& ch : out) ch = FoldUnit(ch);
     return out;
+}
+
+// Equal but for ASCII case, without building the folded copies (this runs for every line on
+// every change).
+bool SameFolded(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldUnit(a[i]) != FoldUnit(b[i])) return false;
+    return true;
 }
 
 int HexDigit(char ch) {
@@ -162,7 +174,7 @@ std::string Trimmed(const std::string& text) {
 }
 
 bool SameKey(const RegFileLine& line, const std::string& root, const std::u16string& path) {
-    return line.root == root && Fold(line.path) == Fold(path);
+    return line.root == root && SameFolded(line.path, path);
 }
 
 // The text of a REG_SZ value, when its data is one that a quoted text on one line holds: UTF-16
@@ -260,19 +272,20 @@ std::string WriteRegFile(const RegFile& file) {
 }
 
 std::vector<RegEntry> RegFileEntries(const RegFile& file) {
-    std::map<std::pair<std::string, std::pair<std::u16string, std::u16string>>, size_t> last;
+    // A value in force is the last line that sets it (names without ASCII case).
+    using Name = std::pair<std::string, std::pair<std::u16string, std::u16string>>;
+    std::map<Name, size_t> last;
     for (size_t i = 0; i < file.lines.size(); ++i) {
         const RegFileLine& line = file.lines[i];
         if (line.kind == RegLineKind::Value)
             last[{line.root, {Fold(line.path), Fold(line.name)}}] = i;
     }
+    std::vector<bool> inForce(file.lines.size());
+    for (const auto& named : last) inForce[named.second] = true;
     std::vector<RegEntry> entries;
     for (size_t i = 0; i < file.lines.size(); ++i) {
         const RegFileLine& line = file.lines[i];
-        if (line.kind != RegLineKind::Value ||
-            last[{line.root, {Fold(line.path), Fold(line.name)}}] != i)
-            continue;
-        entries.push_back({line.root, line.path, line.name, line.type, line.data});
+        if (inForce[i]) entries.push_back({line.root, line.path, line.name, line.type, line.data});
     }
     return entries;
 }
