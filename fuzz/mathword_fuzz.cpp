@@ -94,5 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Line after(reinterpret_cast<const char16_t*>(line));
     if (code != expectedCode || after != expected || cursor != expectedCaret) abort();
     if (line[EDIT_LINE_CAPACITY - 1] != 0) abort();
+    // Freed now rather than at the next input, which would otherwise end with more allocated than
+    // it started with, and libFuzzer runs such an input again to look for leaks.
+    standin::ResetAll();
+    TakeCmdReset();
     return 0;
 }
