@@ -35,12 +35,12 @@ main_max_len=4096
 # safety, which is the long run's part. Its main run keeps to inputs of about that size (640
 # bytes hold 300 units in one- and two-byte codes). The settings-file reader works line by line
 # and key block by key block, and its target checks every value of a file, some of them against
-# every line: 1 KiB holds a dozen lines of each kind, and its time goes to the rules, not to
-# re-reading long files.
+# every line: 512 bytes hold a few key blocks of several lines each, and its time goes to the
+# rules, not to re-reading long files.
 main_max_len_of() {
   case $1 in
     locator) echo 640 ;;
-    registry_file) echo 1024 ;;
+    registry_file) echo 512 ;;
     *) echo "$main_max_len" ;;
   esac
 }
