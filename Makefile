@@ -1,9 +1,8 @@
-# Thin entry points over CMake's presets. The README names `make demo` (the main job) and
-# `make test` (every test).
+# Thin entry points over CMake's presets. The README names `make demo` (the main job), `make test`
+# (every test, the gate CI runs) and `make check` (the contributor's loop, a minute or less).
 JOBS ?= 2
-CTEST = ctest --output-on-failure --no-tests=error
 
-.PHONY: all demo setup native native-asan windows dll test test-native test-asan test-windows \
+.PHONY: all demo setup check check-build native native-asan windows dll test test-native test-asan test-windows \
         bench fuzz fuzz-long test-fuzz limits-report release format clean
 
 all: native
@@ -14,6 +13,11 @@ setup:
 native: setup
 	cmake --preset native >/dev/null
 	cmake --build build/native -j$(JOBS)
+
+# The build make check tests: native, optimised like the release, with assertions live.
+check-build: setup
+	cmake --preset check >/dev/null
+	cmake --build build/check -j$(JOBS)
 
 native-asan: setup
 	cmake --preset native-asan >/dev/null
@@ -35,14 +39,22 @@ demo: setup
 	cmake --build build/native -j$(JOBS) --target tallix-host
 	@exec build/native/demo/tallix-host
 
+# The contributor's loop: every native suite with assertions live, the unit tests under ASan and
+# UBSan, and every committed fuzz input replayed once through its target. Incremental: after a
+# change to one file it rebuilds that file in each of the three builds.
+check: check-build native-asan fuzz
+	ctest --preset check
+	ctest --preset check-asan
+	scripts/fuzz-run.sh --replay
+
 test-native: native
-	cd build/native && $(CTEST)
+	ctest --preset native
 
 test-asan: native-asan
-	cd build/native-asan && $(CTEST)
+	ctest --preset native-asan
 
 test-windows: windows
-	cd build/windows && $(CTEST)
+	ctest --preset windows
 
 # The limits report: the deepest stack use of every export (also checked by ctest above).
 limits-report: native
@@ -59,7 +71,7 @@ fuzz-long: fuzz
 	FUZZ_SECONDS=$(FUZZ_CAMPAIGN_SECONDS) FUZZ_MERGE=1 FUZZ_WORK=$(CURDIR)/build/fuzz/campaign FUZZ_NICE=10 scripts/fuzz-run.sh $(FUZZ_TARGETS)
 
 # Native first (fastest to fail), the DLL under wine last.
-test: test-native test-fuzz limits-report test-asan test-windows
+test: check test-native test-fuzz limits-report test-asan test-windows
 
 release: test-windows
 	scripts/release.sh

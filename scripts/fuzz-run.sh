@@ -4,6 +4,9 @@
 # the run; the reproducer of a crash is printed.
 #
 #   scripts/fuzz-run.sh [target...]      the targets named (without _fuzz), or all of TARGETS
+#   scripts/fuzz-run.sh --replay [target...]
+#                                        every committed input of fuzz/corpus and fuzz/corpus-long
+#                                        run once through its target, no fuzzing (make check)
 #
 # Every target runs twice:
 #   main  FUZZ_SECONDS (60) on short inputs, from a copy of fuzz/corpus/<target>_fuzz/, with
@@ -58,6 +61,11 @@ for source in "$here"/fuzz/*_fuzz.cpp; do
   }
 done
 
+replay=0
+if [ "${1:-}" = --replay ]; then
+  replay=1
+  shift
+fi
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=("${TARGETS[@]}")
 
@@ -99,7 +107,46 @@ run_phase() {
     "${elapsed:-?}" "$rate" "$result")")
 }
 
+# replay NAME: each committed input once and whole (no length cap), the short ones decoded as the
+# main run decodes them and the long seeds as the long run does; a failure prints what the target
+# printed.
+replay() {
+  local name=$1 binary="$here/build/fuzz/${1}_fuzz" phase corpus long_lines
+  for phase in main long; do
+    if [ $phase = main ]; then
+      corpus="$here/fuzz/corpus/${name}_fuzz" long_lines=0
+    else
+      corpus="$here/fuzz/corpus-long/${name}_fuzz" long_lines=1
+    fi
+    [ -d "$corpus" ] || continue
+    local log="$work/${name}_fuzz/replay-$phase.txt"
+    mkdir -p "$(dirname "$log")"
+    local flags=()
+    [ -f "$here/fuzz/${name}_fuzz.flags" ] && read -r -a flags <"$here/fuzz/${name}_fuzz.flags"
+    if TALLIX_FUZZ_LONG_LINES=$long_lines "$binary" -runs=0 -max_len="$long_max_len" -timeout=10 \
+      -rss_limit_mb=2048 -artifact_prefix="$work/${name}_fuzz/" "${flags[@]}" "$corpus" >"$log" 2>&1; then
+      echo "replay ok   $name $phase: $(find "$corpus" -type f | wc -l) inputs"
+    else
+      echo "REPLAY FAIL $name $phase (see $log)"
+      grep -E 'ERROR|SUMMARY|Test unit written|: locator |Assertion' "$log" | head -n 20
+      status=1
+    fi
+  done
+}
+
 rm -rf "$work"
+if [ $replay = 1 ]; then
+  [ ${#selected[@]} -gt 0 ] || selected=("${TARGETS[@]}")
+  for name in "${selected[@]}"; do
+    if [ -x "$here/build/fuzz/${name}_fuzz" ]; then
+      replay "$name"
+    else
+      echo "REPLAY FAIL $name: no build/fuzz/${name}_fuzz (not built?)"
+      status=1
+    fi
+  done
+  exit $status
+fi
 for name in "${selected[@]}"; do
   binary="$here/build/fuzz/${name}_fuzz"
   if [ ! -x "$binary" ]; then
