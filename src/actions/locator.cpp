@@ -1,69 +1,59 @@
-// The reference locator.
+// The reference locator: which variable or function reference the caret is in.
 //
-// What it must give is defined by the recursive loop of tests/models/reference_locator.cpp: one
-// run of a character loop per reference body, which records candidates, recurses into every
-// opener it recognises, and reads the text of an opener without a closer again as ordinary text.
-// Done literally that costs time exponential in the number of nested unclosed openers and one
-// stack frame per nesting level. This file gives the same result in linear time, in two passes,
-// with under 1 MiB of static tables and a few hundred bytes of stack.
+// Its result is defined by the recursive loop of tests/models/reference_locator.cpp: one run of
+// a character loop per reference body, which records candidates, recurses into every opener it
+// recognises, and reads the text of an opener without a closer again as ordinary text; the
+// deepest candidate around the caret wins, the first recorded among equals. Done literally that
+// costs time exponential in the nested unclosed openers. This file gives the same result in
+// linear time and without recursion, in three passes over static tables:
+//   classify  (LocateReference)  a class byte per unit, and the form of every "%";
+//   closers   (FindAllClosers)   right to left: where every opener's run stops;
+//   gains     (GainSearch)       right to left: the best depth a run can reach from each node;
+//                                then one descent, left to right, to the candidate that wins.
+// Each pass is explained above the function that does it.
 //
-// Nodes. A run's walk is decided by the position and the literal flag L with which it arrives
-// there; the quoted flag and the parenthesis count only decide where the run stops. So the walks
-// of all runs are paths in one graph over the nodes (position, L): every node has exactly one
-// successor, always further right, and runs that meet at a node walk on together until one of
-// them stops. At each position one node reads its unit normally (L = 0, or L = 1 when the unit is
-// the escape character: the escape cancels the literal flag); the other reads it literally and
-// shows nothing but its parenthesis step. Only the normal node of a position can close a run, so a
-// closer is named by its position alone.
+// Glossary: the notation of the comments, and the fields that hold it.
+//   node v       (position, L): a run's state on arriving at a unit, L its literal flag; held as
+//                2 * position + L. Every node has one successor, further right (MoveFrom), so
+//                the walks of all runs are paths in one graph, and runs that meet walk on as one.
+//   normal node  the node of a position that reads its unit normally: L = 0, or L = 1 when the
+//                unit is the escape character (IsNormalNode). Only it shows forms and closers;
+//                the other shows at most a parenthesis step.
+//   stop         where an opener's run ends: the normal node of its closer, whose position
+//                unitSlots holds at the opener's "%" (NONE: the run reaches the line's end).
+//   S(v)         the parity of the quote toggles from v to the line's end along v's path:
+//                NodeRecord::parity; bit 0 of nodeBits for a stored node.
+//   D(v)         the sum of the parenthesis steps from v to the end ("(" +1, ")" -1): a run
+//                from b has at w the count max(D over b..w) - D(w).
+//   ng(v)        the next node with D >= D(v), where a run from v is back at count 0.
+//   up1(v)       the next node with D = D(v) + 1: NodeRecord::up1, or StoredNode::up1 with bit
+//                1 of nodeBits as its L.
+//   gain(v)      the greatest depth, relative to the run that walks v, of a candidate that it
+//                or the runs it opens record from v up to the walks' limit: GainTables::gain.
 //
-// Pass 1, right to left: where does every opener close? An opener's run starts at the node
-// (body start, 0) unquoted and with count 0. Its closer is the first node on the path that shows
-// the closer of its kind while unquoted (and, for the parenthesis kinds, with count 0).
-// - Quotes: with S(v) the parity of the quote toggles from v to the line's end along v's path, a
-//   closer node w is unquoted for a run from b exactly when S(w) == S(b). So every node keeps,
-//   per parity, the first "]" or "}" on its path (firstBracket).
-// - Count: with D(v) the sum of the parenthesis steps from v to the end, the count at w is
-//   max(D over b..w) - D(w); it is 0 exactly on the chain b, ng(b), ng(ng(b)), ... where ng(v)
-//   is the next node with D >= D(v). As D moves by at most one per node, ng and up1 (the next
-//   node with D = D(v) + 1) take O(1) each from the nodes to the right. Every node keeps, per
-//   parity, the first ")" on its ng chain (firstParen) and up1.
-// - The other closers hang off the closer units themselves (one slot per position, as only one
-//   node of a position can close): a "]" keeps the next "}" and the first "]]" of its parity, a
-//   "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain. So every
-//   opener's closer is two or three lookups.
-// Only nodes with L = 0 are stored, and only those looked up from further away than the next
-// position (after a bracket, a brace, a parenthesis, "%%" or "%="): the sweep holds the node it
-// built last, and a unit that no rule looks at has the record of the node after it. A run
-// reaches an L = 1 node only just after the escape character or "%=": the sweep keeps the last
-// few of those in a ring, and the only ones looked up from further away (after a ")" that is
-// itself the escape character, when every node is stored) take one step to rebuild from the
-// stored node after them. Past the line's last closer unit no run can close: nodes there are the
-// line's end, and a line of openers with nothing closed after them builds no record.
+// A short line through the passes: "x%[a%b]", caret at 5 (before the "b").
+//   classify  the "%" at 1 opens a bracket whose body starts at 3; the one at 4 is the plain
+//             variable 4..5.
+//   closers   the "]" at 6 is the first closer of parity 0 on the path of node (3, 0), so the
+//             bracket's run stops there: unitSlots[1] = 6.
+//   gains     (the walks stop at the limit, 6) the variable spans the caret: gain 1 at 4, then
+//             at 3 and 2; the bracket closes past the caret, so its own candidate counts (1),
+//             and its body's gain makes 2: gain 2 at 1 and at 0, the target.
+//   descent   at (1, 0) the target lies inside the body: on at (3, 0), depth 1; at 4 the
+//             variable reaches 2. The result: 4..5 at depth 2.
 //
-// Pass 2, left to right: which candidate wins? With every closer known, the recursion is run
-// with an explicit stack, skipping what cannot change the result: a candidate recorded again at a
-// depth no greater than before never replaces the best. Every node keeps the greatest depth at
-// which a run has walked it and where that run stops. A run reaching a node already walked at its
-// own depth or deeper jumps to the nearer of the two stops: up to there the earlier run saw the
-// same forms and openers at the same or greater depth. What is not skipped is done in the
-// recursion's own order, so ties between equal depths go the same way. Nothing past the caret
-// can qualify (a reference starts at or before it), so the walks stop there.
-//
-// Storage: per unit a class byte, a 16-bit slot (an opener's closer at its "%", the body start or
-// variable end just after it, a closer unit's slot), two bits, and 12 bytes that pass 1 uses for
-// its records and pass 2 for its marks and run stack: 999,437 bytes in all (8 KiB more where
-// assertions are on), sized for the longest line; a call touches only what its line needs. The
-// tables make a call non-reentrant, which suits the host: it calls the plugin on one thread, one
-// call at a time.
+// Storage: per unit a class byte, a 16-bit slot, two bits, and 12 bytes that pass 1 uses for its
+// records and pass 2 for its gains: TABLE_BYTES in all (8 KiB more where assertions are on),
+// sized for the longest line; a call touches only what its line needs. The tables make a call
+// non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 //
 // Time: a line without "%" costs the classifying pass alone. Otherwise pass 1 does a few
-// operations per unit that a rule looks at, and pass 2 one mark per node it walks and one push
-// per opener read. What remains costly is branching on units in random order (a misprediction
-// per unit or two) and lookups far ahead in tables larger than the nearer caches.
+// operations per unit that a rule looks at, pass 2 a few per unit before the caret and one per
+// node the descent crosses. Where assertions are live the steps are counted, and a call is held
+// to MAX_LOCATOR_WORK_PER_UNIT steps per unit (LocatorWork).
 #include "locator.h"
 
 #include <assert.h>
-#include <string.h>
 
 #include "../platform/widetext.h"
 
@@ -142,19 +132,69 @@ uint8_t ClassOf(WCHAR ch) {
     return WideIsAlnum(ch) ? NAME_UNIT : OTHER_UNIT;
 }
 
+// What the rules look at in each class (ORDER UnitClass):
+//   SHOWS    read normally, a form, quote or closer rule looks at it;
+//   COUNTS   a parenthesis step;
+//   RESUMES  a run may arrive just after it from further away than the unit before: a body
+//            starts after an opener's unit, a run goes on after a closed opener's closer, and a
+//            count's up1 lies after a ")";
+//   CLOSES   a closer unit, where a run can stop.
+enum ClassRule : uint8_t { SHOWS = 1, COUNTS = 2, RESUMES = 4, CLOSES = 8 };
+constexpr uint8_t CLASS_RULES[] = {
+    0,                                 // OTHER_UNIT
+    0,                                 // LETTER_UNIT
+    0,                                 // NAME_UNIT
+    0,                                 // DOLLAR_UNIT
+    SHOWS,                             // PERCENT_UNIT
+    0,                                 // AT_UNIT
+    SHOWS,                             // QUOTE_UNIT
+    COUNTS | RESUMES,                  // OPEN_PAREN_UNIT
+    SHOWS | COUNTS | RESUMES | CLOSES, // CLOSE_PAREN_UNIT
+    RESUMES,                           // OPEN_BRACKET_UNIT
+    SHOWS | RESUMES | CLOSES,          // CLOSE_BRACKET_UNIT
+    RESUMES,                           // OPEN_BRACE_UNIT
+    SHOWS | RESUMES | CLOSES,          // CLOSE_BRACE_UNIT
+    0,                                 // EQUALS_UNIT
+    0,                                 // PLUS_UNIT
+    0,                                 // END_UNIT
+};
+static_assert(sizeof CLASS_RULES == END_UNIT + 1, "one row per class");
+
+constexpr unsigned ClassesWith(unsigned rules) {
+    unsigned classes = 0;
+    for (int c = 0; c <= END_UNIT; ++c)
+        if (CLASS_RULES[c] & rules) classes |= 1u << c;
+    return classes;
+}
+
+// The units that a form, quote or closer rule looks at.
+constexpr unsigned LOOKED_AT = ClassesWith(SHOWS);
+// The units after which the node (p, 0) may be looked up from further away than p - 1 (and "%%"
+// and "%=", which go on two units later: see NeedsStore).
+constexpr unsigned LOOKED_UP_AFTER = ClassesWith(RESUMES);
+// The units that are not plain: a plain unit (not the escape character either) has the record of
+// the node after it, and both its nodes read it alike.
+constexpr unsigned NOT_PLAIN = ClassesWith(SHOWS | COUNTS);
+constexpr unsigned CLOSERS = ClassesWith(CLOSES);
+// The units whose normal node pass 2 keeps, besides the escape character.
+constexpr unsigned KEPT_CLASSES = CLOSERS | 1u << PERCENT_UNIT;
+
 // ---- Limits and markers ---------------------------------------------------------------------
 
 // One entry per position of the longest line and one for its end.
 constexpr int32_t SLOTS = MAX_LINE_LENGTH + 1;
 // Units read past a position: up to three ("%((" and the unit after it).
 constexpr int32_t PADDING = 4;
-// No position (positions stay below MAX_LINE_LENGTH, so 16 bits hold them and this).
+// No position: the positions kept in tables are a unit's, below MAX_LINE_LENGTH, so 16 bits hold
+// them and this.
 constexpr uint16_t NONE = 0xFFFF;
+static_assert(MAX_LINE_LENGTH <= NONE, "a unit's position must fit in 16 bits below NONE");
 // A node is 2 * position + L; a node at or past 2 * lineLength is the line's end.
 constexpr uint32_t NO_NODE = 0xFFFFFFFF;
-// Runs nest at most once per two units ("%(" and one unit after it is the shortest opener),
-// and the whole line is one run more.
-constexpr int32_t MAX_RUNS = (MAX_LINE_LENGTH + 1) / 2;
+static_assert(2 * uint64_t(SLOTS + PADDING) < NO_NODE, "a node must fit below NO_NODE");
+// Depths and gains: runs nest at most once per two units ("%(" and a unit is the shortest
+// opener), so they stay below MAX_LINE_LENGTH / 2 + 1 and fit in 16 bits.
+static_assert(MAX_LINE_LENGTH / 2 + 1 < NONE, "a gain must fit in 16 bits");
 
 // A node's pass-1 record: what the sweep needs from the nodes to its right. (Plain scalars of
 // one width, chosen between by parity with Pick, so that the compiler keeps them in registers.)
@@ -180,7 +220,7 @@ uint32_t Pick(uint32_t parity, uint32_t ifZero, uint32_t ifOne) {
 uint8_t lineUnits[SLOTS + PADDING];
 // Per position: at an opener's "%" its closer position (the first unit of the closer) or NONE;
 // just after a "%" that starts an opener or a variable, the body start or the variable's last
-// index; at a closer unit, its slot (see the header comment).
+// index; at a closer unit, its slot (see StoreCloserSlots).
 uint16_t unitSlots[SLOTS + PADDING];
 // Per position, two bits of the stored node (position, 0): its parity S and the L of its up1.
 uint8_t nodeBits[SLOTS / 4 + 1];
@@ -198,25 +238,28 @@ struct Pass1Tables {
     StoredNode nodes[SLOTS];
 };
 
-// What pass 2 keeps of a node.
-struct WalkMark {
-    uint16_t depth; // 1 + greatest depth of a run that walked it, or 0
-    uint16_t stop;  // stop of that run: its closer position, or NONE for the end
+// Pass 2's tables, by position: of the position's normal node where the position is kept (see
+// IsKept), and `forward` of every position.
+// Where the normal node is no closer, `stretch` is the greatest own gain from it up to the next
+// closer node and `link` that closer's position; at a closer they are its jump (see LinkCloser).
+struct GainTables {
+    uint16_t gain[SLOTS];       // gain(v), 0 when no candidate qualifies
+    uint16_t forward[SLOTS];    // where the nodes of p that hold nothing lead (see Holder)
+    uint16_t stretch[SLOTS];    // the greatest own gain up to the next closer, or jumped over
+    uint16_t link[SLOTS];       // the next closer, or where the jump lands; NONE: none
+    uint16_t chainDepth[SLOTS]; // at a closer: the closers after it on its path
+    uint16_t own[SLOTS];        // at a "%": its own gain (see OwnGain)
 };
-
-struct Pass2Tables {
-    WalkMark walked[2 * SLOTS]; // by node
-    uint32_t runNode[MAX_RUNS]; // the runs waiting below the current one: the "%" node of the
-                                // opener whose run they wait on
-    uint16_t runDepth[MAX_RUNS];
-    uint16_t runOpener[MAX_RUNS]; // position of its "%", or NONE for the whole line
-};
+static_assert(sizeof(GainTables) <= sizeof(Pass1Tables), "pass 2 lives in pass 1's room");
 
 // Pass 2 starts when pass 1 is done with its records, so the two share their tables.
 union Workspace {
     Pass1Tables pass1;
-    Pass2Tables pass2;
+    GainTables gains;
 } work;
+
+constexpr size_t TABLE_BYTES = sizeof lineUnits + sizeof unitSlots + sizeof nodeBits + sizeof work;
+static_assert(TABLE_BYTES == 999437, "the size the header states");
 
 int32_t lineLength;
 uint32_t endNode;
@@ -230,11 +273,15 @@ int32_t recentLiteralAt[4];
 // The classes of units after which the node (p, 0) is stored: those after which it may be looked
 // up from further away, or all of them.
 unsigned storeAfter;
-// Whether the escape character can be one of an opener's units after its "%".
-bool escapeInOpeners;
 #ifndef NDEBUG
 // Which nodes (p, 0) are stored, to check that every lookup finds one.
 uint8_t storedBits[SLOTS / 8 + 1];
+// The steps of constant cost the current call took: positions classified and swept, records
+// rebuilt from far away, closers crossed by the stop queries, nodes crossed by the descent.
+uint64_t workDone;
+#define COUNT_WORK(steps) (workDone += uint64_t(steps))
+#else
+#define COUNT_WORK(steps) ((void)0)
 #endif
 
 int Class(int32_t p) {
@@ -338,6 +385,28 @@ struct Move {
 }
 
 // ---- Pass 1: closers ------------------------------------------------------------------------
+//
+// Where does every opener close? An opener's run starts at the node (body start, 0), unquoted and
+// with count 0. Its closer is the first node on the path that shows the closer of its kind while
+// unquoted (and, for the parenthesis kinds, with count 0). The sweep goes right to left, building
+// each node's record from the records of the nodes to its right:
+// - Quotes: a closer node w is unquoted for a run from b exactly when S(w) == S(b). So every node
+//   keeps, per parity, the first "]" or "}" on its path (firstBracket).
+// - Count: the count at w is 0 exactly on the chain b, ng(b), ng(ng(b)), ... As D moves by at
+//   most one per node, ng and up1 take O(1) each from the nodes to the right. Every node keeps,
+//   per parity, the first ")" on its ng chain (firstParen) and up1.
+// - The other closers hang off the closer units themselves (one slot per position, as only the
+//   normal node of a position can close): a "]" keeps the next "}" and the first "]]" of its
+//   parity, a "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain.
+//   So every opener's closer is two or three lookups.
+// Only nodes with L = 0 are stored, and only those looked up from further away than the next
+// position (LOOKED_UP_AFTER): the sweep holds the node it built last, and a plain unit has the
+// record of the node after it. A run reaches an L = 1 node only just after the escape character
+// or "%=": the sweep keeps the last few of those in a ring, and the only ones looked up from
+// further away (after a ")" that is itself the escape character, when every node is stored) take
+// one step to rebuild from the stored node after them. Past the line's last closer unit no run
+// can close: nodes there are the line's end, and a line of openers with nothing closed after them
+// builds no record.
 
 // (The sweep's functions are inlined into it, so that records stay in registers; only a lookup
 // from far away of a node that must be rebuilt is a call.)
@@ -383,10 +452,6 @@ struct LastBuilt {
 
 // Whether both nodes of position p read its unit alike: a unit that is not the escape character
 // and that no form, quote or closer rule looks at has the same step and successor either way.
-// The units that a form, quote or closer rule looks at.
-constexpr unsigned LOOKED_AT = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << CLOSE_PAREN_UNIT |
-                               1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
-
 [[gnu::always_inline]] inline bool ReadsAlike(int32_t p) {
     uint8_t unit = lineUnits[p];
     return !(unit & ESCAPE_FLAG) && !(LOOKED_AT & 1u << (unit & CLASS_MASK));
@@ -406,49 +471,50 @@ constexpr unsigned LOOKED_AT = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << CLO
     return BuildFar(p);
 }
 
-// Node (p, arrivedLiteral). Into `shadowed`: where the node shows a closer, the first closer of
-// the same group and parity after it (the one it hides from the nodes to its left).
-[[gnu::always_inline]] inline NodeRecord Build(int32_t p, int arrivedLiteral, const LastBuilt& last,
-                                               uint32_t& shadowed) {
-    Move move = MoveFrom(p, arrivedLiteral);
-    NodeRecord succ = Get(move.next, last);
-    int at = Class(move.current);
-    bool toggle = !arrivedLiteral && !IsEscape(p) && Class(p) == QUOTE_UNIT;
-    NodeRecord r = succ;
-    r.parity = (toggle ? 1u : 0u) ^ succ.parity;
-    // The count: up1 and the ng chain, whose firstParen this node takes.
-    if (move.next >= recordEndNode) {
-        r.up1 = NO_NODE;
-    } else if (at == CLOSE_PAREN_UNIT) {
-        r.up1 = move.next; // ng is the successor
+// The rule of pass 1 at the node of p whose successor is `next`, with record `r`: the quote
+// toggle, the count (up1 and the ng chain, whose firstParen the node takes, from the unit `at`
+// that gets the bookkeeping) and, unless the unit is read literally, the closer it shows. Into
+// `shadowed`: where the node shows a closer, the first closer of the same group and parity after
+// it (the one it hides from the nodes to its left).
+[[gnu::always_inline]] inline NodeRecord Step(int32_t p, int at, bool toggles, bool literal,
+                                              uint32_t next, NodeRecord r, const LastBuilt& last,
+                                              uint32_t& shadowed) {
+    // (Where the successor is the line's end to pass 1, r is END_RECORD: up1 is NO_NODE, and so
+    // is the up1 a "(" takes from it.)
+    if (toggles) r.parity ^= 1u;
+    if (at == CLOSE_PAREN_UNIT) {
+        r.up1 = next < recordEndNode ? next : NO_NODE; // ng is the successor
     } else if (at == OPEN_PAREN_UNIT) {
-        uint32_t ng = succ.up1;
-        NodeRecord chain = Get(ng, last);
+        NodeRecord chain = Get(r.up1, last);
         r.up1 = chain.up1;
         r.paren0 = chain.paren0;
         r.paren1 = chain.paren1;
     }
     shadowed = NONE;
-    if (!move.literal) {
+    if (!literal) {
         int c = Class(p);
         if (c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT) {
             shadowed = Pick(r.parity, r.bracket0, r.bracket1);
-            if (r.parity)
-                r.bracket1 = uint32_t(p);
-            else
-                r.bracket0 = uint32_t(p);
+            (r.parity ? r.bracket1 : r.bracket0) = uint32_t(p);
         } else if (c == CLOSE_PAREN_UNIT) {
             shadowed = Pick(r.parity, r.paren0, r.paren1);
-            if (r.parity)
-                r.paren1 = uint32_t(p);
-            else
-                r.paren0 = uint32_t(p);
+            (r.parity ? r.paren1 : r.paren0) = uint32_t(p);
         }
     }
     return r;
 }
 
+// Node (p, arrivedLiteral), from its successor's record.
+[[gnu::always_inline]] inline NodeRecord Build(int32_t p, int arrivedLiteral, const LastBuilt& last,
+                                               uint32_t& shadowed) {
+    Move move = MoveFrom(p, arrivedLiteral);
+    bool toggles = !arrivedLiteral && !IsEscape(p) && Class(p) == QUOTE_UNIT;
+    return Step(p, Class(move.current), toggles, move.literal != 0, move.next, Get(move.next, last),
+                last, shadowed);
+}
+
 [[gnu::noinline]] NodeRecord BuildFar(int32_t p) {
+    COUNT_WORK(1);
     uint32_t shadowed;
     return Build(p, 1, LastBuilt{END_RECORD, NO_NODE}, shadowed);
 }
@@ -500,18 +566,6 @@ constexpr unsigned LOOKED_AT = 1u << PERCENT_UNIT | 1u << QUOTE_UNIT | 1u << CLO
     unitSlots[p] = w;
 }
 
-// The units after which the node (p, 0) may be looked up from further away than p - 1: a body
-// starts after "(", "[" or "{"; a closed opener goes on after its closer unit, and the counts'
-// up1 after a ")". Besides, "%%" and "%=" go on two units later (see NeedsStore; after "%=" the
-// node (p, 1) is looked up, which is (p, 0) where both read their unit alike).
-constexpr unsigned LOOKED_UP_AFTER = 1u << OPEN_PAREN_UNIT | 1u << OPEN_BRACKET_UNIT |
-                                     1u << OPEN_BRACE_UNIT | 1u << CLOSE_PAREN_UNIT |
-                                     1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
-
-// A unit that is not the escape character and that no rule of pass 1 looks at: its node (p, 0)
-// has the same record as the node after it, and its node (p, 1) reads it alike.
-constexpr unsigned NOT_PLAIN = LOOKED_AT | 1u << OPEN_PAREN_UNIT;
-
 [[gnu::always_inline]] inline bool IsPlain(uint8_t unit) {
     return !(unit & ESCAPE_FLAG) && !(NOT_PLAIN & 1u << (unit & CLASS_MASK));
 }
@@ -543,6 +597,8 @@ constexpr unsigned NOT_PLAIN = LOOKED_AT | 1u << OPEN_PAREN_UNIT;
     }
 }
 
+// The sweep of pass 1 (see above): every opener's stop into unitSlots at its "%", from position
+// recordEnd - 1 down to 0; the forms of the "%"s after recordEnd, which close nothing.
 void FindAllClosers(WCHAR escape) {
     recordEndNode = 2u * uint32_t(recordEnd);
     // Past the last closer unit only the forms are needed.
@@ -553,14 +609,11 @@ void FindAllClosers(WCHAR escape) {
     bool storeEveryNode =
         escape < 0x80 && ClassOf(escape) != OTHER_UNIT && !IsNameClass(ClassOf(escape));
     storeAfter = storeEveryNode ? ~0u : LOOKED_UP_AFTER;
-    int escapeClass = ClassOf(escape);
-    escapeInOpeners = IsNameClass(escapeClass) || escapeClass == AT_UNIT ||
-                      escapeClass == OPEN_PAREN_UNIT || escapeClass == OPEN_BRACKET_UNIT ||
-                      escapeClass == OPEN_BRACE_UNIT;
     for (int32_t& at : recentLiteralAt) at = -1;
 #ifndef NDEBUG
     for (int32_t i = 0; i <= recordEnd / 8; ++i) storedBits[i] = 0;
 #endif
+    COUNT_WORK(recordEnd);
     LastBuilt last{END_RECORD, recordEndNode};
     for (int32_t p = recordEnd - 1; p >= 0; --p) {
         uint8_t unit = lineUnits[p];
@@ -575,32 +628,10 @@ void FindAllClosers(WCHAR escape) {
         NodeRecord r;
         if (c == PERCENT_UNIT) ClassifyAndClose(p, last);
         if (!escape && !MovesFar(p)) {
-            // Build for a unit read normally that moves on to (p + 1, 0), the node built last.
-            r = last.record;
-            switch (c) {
-            case QUOTE_UNIT:
-                r.parity ^= 1u;
-                break;
-            case PERCENT_UNIT: // a form that goes on at p + 1 shows nothing
-                break;
-            case CLOSE_BRACKET_UNIT:
-            case CLOSE_BRACE_UNIT:
-                shadowed = Pick(r.parity, r.bracket0, r.bracket1);
-                (r.parity ? r.bracket1 : r.bracket0) = uint32_t(p);
-                break;
-            case CLOSE_PAREN_UNIT:
-                r.up1 = p + 1 < recordEnd ? 2u * uint32_t(p + 1) : NO_NODE;
-                shadowed = Pick(r.parity, r.paren0, r.paren1);
-                (r.parity ? r.paren1 : r.paren0) = uint32_t(p);
-                break;
-            default: { // "("
-                NodeRecord chain = Get(r.up1, last);
-                r.up1 = chain.up1;
-                r.paren0 = chain.paren0;
-                r.paren1 = chain.paren1;
-                break;
-            }
-            }
+            // Read normally, the unit moves on to (p + 1, 0), the node built last: Build's step
+            // without its lookups.
+            r = Step(p, c, c == QUOTE_UNIT, false, 2u * uint32_t(p + 1), last.record, last,
+                     shadowed);
             StoreCloserSlots(p, shadowed);
         } else {
             r = Build(p, 0, last, shadowed);
@@ -621,125 +652,241 @@ void FindAllClosers(WCHAR escape) {
     }
 }
 
-// ---- Pass 2: candidates ---------------------------------------------------------------------
+// ---- Pass 2: gains -------------------------------------------------------------------------
 
-void RecordCandidate(ReferenceSpan& best, int32_t cursor, int32_t first, int32_t last,
-                     int32_t depth) {
-    if (first <= cursor && last >= cursor - 1 && depth > best.depth)
-        best = ReferenceSpan{first, last, depth};
+// Whether a candidate whose last unit is `last` spans the caret (its "%" is before the limit).
+bool Qualifies(int32_t caret, int32_t last) {
+    return last >= caret - 1;
 }
 
-// The node of `a` and `b` (both on one path, or the end) that comes first: a path holds one node
-// of a position, and every node past the last position is the end.
-uint32_t Nearer(uint32_t a, uint32_t b) {
-    return a < b ? a : b;
+[[gnu::always_inline]] inline bool IsNormalNode(uint32_t v) {
+    return (v & 1) == (IsEscape(int32_t(v >> 1)) ? 1u : 0u);
 }
 
-// Whether a run that reads the units of the unclosed opener at p again as text goes straight on
-// to the node its body run started at: so it does unless one of them is the escape character.
-// (They are "(", "[", "{", "@" and name units: no form, closer or quote.)
-bool OpenerReadsOn(int32_t p) {
-    if (!escapeInOpeners) return true;
-    for (int32_t q = p + 1; q < unitSlots[p + 1]; ++q)
-        if (IsEscape(q)) return false;
-    return true;
+bool IsCloserUnit(int32_t p) {
+    return (CLOSERS & 1u << Class(p)) != 0;
 }
 
-// The run being walked; the runs below it wait on the stack at their opener's "%".
-struct Run {
-    uint32_t node;   // where it stands
-    int32_t depth;   // 0 for the whole line
-    uint16_t opener; // position of its "%", or NONE for the whole line
-    uint16_t stopAt; // its closer position, or NONE: it stops at the end
-    uint32_t stop;   // the node of its closer, or the end node
-};
-
-[[gnu::always_inline]] inline Run RunOf(uint32_t node, int32_t depth, uint16_t opener) {
-    uint16_t stopAt = opener == NONE ? NONE : unitSlots[opener];
-    return Run{node, depth, opener, stopAt, CloserNode(stopAt)};
+// The positions whose normal node pass 2 keeps: a "%", a closer or the escape character. Every
+// other node records nothing and stops no run: it has the gains of the kept node its path reaches
+// first.
+[[gnu::always_inline]] inline bool IsKept(int32_t p) {
+    uint8_t unit = lineUnits[p];
+    return (unit & ESCAPE_FLAG) || (KEPT_CLASSES & 1u << (unit & CLASS_MASK));
 }
 
-ReferenceSpan WalkRuns(int32_t cursor) {
-    ReferenceSpan best{-1, -1, -1};
-    Pass2Tables& t = work.pass2;
-    // A reference qualifies only if its "%" is at or before the caret: walks stop after it.
-    int32_t limit = cursor < lineLength ? cursor + 1 : lineLength;
-    uint32_t limitNode = 2u * uint32_t(limit);
-    memset(t.walked, 0, limitNode * sizeof(WalkMark));
-    int32_t top = 0; // runs waiting below the current one
-    Run run = RunOf(0, 0, NONE);
-    for (;;) {
-        // Walk until a "%", the stop, the caret or the end.
-        uint32_t v = run.node;
-        while (v < limitNode && v != run.stop) {
-            WalkMark& mark = t.walked[v];
-            if (mark.depth > run.depth) {
-                v = Nearer(CloserNode(mark.stop), run.stop);
-                continue;
-            }
-            mark = WalkMark{uint16_t(run.depth + 1), run.stopAt};
-            uint8_t unit = lineUnits[v >> 1];
-            if ((unit & CLASS_MASK) == PERCENT_UNIT) break;
-            // Any other unit moves on to the next position, literally only after the escape
-            // character read normally (a position past the end is the end).
-            v = (v | 1u) + 1u + ((unit >> 4) & 1u & ~v);
+int32_t gainLimit;
+
+// The kept position whose normal node holds the gains of node v: v's own, or the first on v's
+// path (forward, for a node that reads its unit literally or a normal node that is not kept);
+// NONE past the limit.
+[[gnu::always_inline]] inline uint16_t Holder(uint32_t v) {
+    int32_t p = int32_t(v >> 1);
+    if (p >= gainLimit) return NONE;
+    return IsNormalNode(v) && IsKept(p) ? uint16_t(p) : work.gains.forward[p];
+}
+
+[[gnu::always_inline]] inline int32_t GainOf(uint32_t v) {
+    uint16_t q = Holder(v);
+    return q == NONE ? 0 : work.gains.gain[q];
+}
+
+// The closer after the closer at c on its path, or NONE; into `crossed`, the greatest own gain
+// between the two.
+uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
+    const GainTables& g = work.gains;
+    uint16_t q = Holder(NextOf(CloserNode(c)));
+    if (q == NONE) {
+        crossed = 0;
+        return NONE;
+    }
+    bool closer = IsCloserUnit(q);
+    crossed = closer ? 0 : g.stretch[q];
+    return closer ? q : g.link[q];
+}
+
+// The closers of a line form a tree: each one's parent is the next closer on its path. Every
+// closer keeps a jump pointer up that tree, laid out in skew-binary fashion (each jump spans 1,
+// or two earlier jumps and one step: so from any closer, a few dozen jumps at most reach any
+// closer above it), with the greatest own gain that the jump crosses.
+void LinkCloser(uint16_t c) {
+    GainTables& g = work.gains;
+    int32_t crossed;
+    uint16_t parent = ParentCloser(c, crossed);
+    g.chainDepth[c] = parent == NONE ? 0 : uint16_t(g.chainDepth[parent] + 1);
+    g.link[c] = parent;
+    g.stretch[c] = uint16_t(crossed);
+    if (parent == NONE) return;
+    uint16_t up = g.link[parent];
+    if (up == NONE) return;
+    uint16_t further = g.link[up];
+    int32_t span = g.chainDepth[parent] - g.chainDepth[up];
+    int32_t next = g.chainDepth[up] - (further == NONE ? -1 : g.chainDepth[further]);
+    if (span != next || further == NONE) return;
+    int32_t best = crossed;
+    if (g.stretch[parent] > best) best = g.stretch[parent];
+    if (g.stretch[up] > best) best = g.stretch[up];
+    g.link[c] = further;
+    g.stretch[c] = uint16_t(best);
+}
+
+// The greatest own gain on the path from node x up to the stop at position s, a closer on that
+// path: the stretch up to the first closer, then the closers' jumps that stay at or below s, and
+// single steps where a jump would pass it.
+int32_t GainBefore(uint32_t x, uint16_t s) {
+    const GainTables& g = work.gains;
+    uint16_t q = Holder(x);
+    if (q == NONE) return 0;
+    bool atCloser = IsCloserUnit(q);
+    int32_t best = atCloser ? 0 : g.stretch[q];
+    uint16_t c = atCloser ? q : g.link[q];
+    int32_t floor = g.chainDepth[s];
+    while (c != s) {
+        COUNT_WORK(1);
+        assert(c != NONE && g.chainDepth[c] > floor);
+        uint16_t jump = g.link[c];
+        if (jump != NONE && g.chainDepth[jump] >= floor) {
+            if (g.stretch[c] > best) best = g.stretch[c];
+            c = jump;
+        } else {
+            int32_t crossed;
+            c = ParentCloser(c, crossed);
+            if (crossed > best) best = crossed;
         }
-        if (v < limitNode && v != run.stop) {
-            // A "%" walked for the first time at this depth: its forms, unless read literally.
-            int32_t p = int32_t(v >> 1);
-            int form = (v & 1) == (IsEscape(p) ? 1u : 0u) ? Form(p) : NO_FORM;
-            if (form == PLAIN_VARIABLE)
-                RecordCandidate(best, cursor, p, unitSlots[p + 1], run.depth + 1);
-            else if (form == EQUALS_FORM || form == PLUS_FORM)
-                RecordCandidate(best, cursor, p, p + 1, run.depth + 1);
-            if ((form == OPENER_FORM || form == DOUBLE_OPENER_FORM) && top + 1 < MAX_RUNS) {
-                // (The stack cannot fill: see MAX_RUNS.)
-                t.runNode[top] = v;
-                t.runDepth[top] = uint16_t(run.depth);
-                t.runOpener[top] = run.opener;
-                ++top;
-                run = RunOf(2u * unitSlots[p + 1], run.depth + 1, uint16_t(p));
-            } else {
-                run.node = NextOf(v);
-            }
+    }
+    return best;
+}
+
+// Whether the normal node of the "%" at p records a candidate of its own that spans the caret
+// (an opener's own is its reference, recorded when its run closes).
+bool RecordsAroundCaret(int32_t p, int32_t caret) {
+    int form = Form(p);
+    if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]);
+    if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1);
+    if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM)
+        return unitSlots[p] != NONE && Qualifies(caret, CloserLast(p));
+    return false;
+}
+
+// What the normal "%" node of p records or opens, relative to the depth of the run that walks
+// it: 1 for a candidate, 1 + the gain of its body for an opener whose body holds one.
+[[gnu::always_inline]] inline int32_t OwnGain(int32_t p, int32_t caret) {
+    int form = Form(p);
+    if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]) ? 1 : 0;
+    if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1) ? 1 : 0;
+    if (form != OPENER_FORM && form != DOUBLE_OPENER_FORM) return 0;
+    uint32_t body = 2u * unitSlots[p + 1];
+    uint16_t stop = unitSlots[p];
+    int32_t own = stop != NONE && Qualifies(caret, CloserLast(p)) ? 1 : 0;
+    int32_t inside = stop != NONE && stop < gainLimit ? GainBefore(body, stop) : GainOf(body);
+    return inside > 0 && inside + 1 > own ? inside + 1 : own;
+}
+
+// The sweep of pass 2, right to left from limit - 1: every kept position's gains, and where its
+// other nodes lead. With STOPS (some closer lies before the limit, so some run may stop before
+// it) also the stretches and the closers' jumps that GainBefore reads.
+template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
+    GainTables& g = work.gains;
+    // The holders of the nodes (p + 1, 0) and (p + 1, 1).
+    uint16_t holders[2] = {NONE, NONE};
+    for (int32_t p = limit - 1; p >= 0; --p) {
+        COUNT_WORK(1);
+        // The node of p that reads its unit literally (and, where p is not kept, the normal one
+        // too, as it reads a unit that is not the escape character alike) leads to
+        // (p + 1, IsEscape(p)).
+        unsigned escape = IsEscape(p) ? 1u : 0u;
+        uint16_t leadsTo = holders[escape];
+        g.forward[p] = leadsTo;
+        bool kept = IsKept(p);
+        holders[escape] = kept ? uint16_t(p) : leadsTo;
+        holders[escape ^ 1u] = leadsTo;
+        if (!kept) continue;
+        uint16_t next = Holder(MoveFrom(p, int(escape)).next);
+        int32_t own = Class(p) == PERCENT_UNIT ? OwnGain(p, caret) : 0;
+        g.own[p] = uint16_t(own);
+        int32_t onward = next == NONE ? 0 : g.gain[next];
+        g.gain[p] = uint16_t(own > onward ? own : onward);
+        if (!STOPS) continue;
+        if (IsCloserUnit(p)) {
+            LinkCloser(uint16_t(p));
+        } else if (next == NONE) {
+            g.stretch[p] = uint16_t(own);
+            g.link[p] = NONE;
+        } else {
+            bool closer = IsCloserUnit(next);
+            int32_t stretch = closer ? 0 : g.stretch[next];
+            g.stretch[p] = uint16_t(own > stretch ? own : stretch);
+            g.link[p] = closer ? next : g.link[next];
+        }
+    }
+}
+
+// Pass 2, gains: which candidate wins? Every run from a node walks the same path whatever its
+// depth, so the best candidate that a run (with the runs it opens) records from a node on,
+// relative to its depth, belongs to the node and to the run's stop alone. Without a stop before
+// the limit it is the node's gain, max(own gain, gain of the next node): one right-to-left sweep.
+// With a stop, it is the greatest own gain on the path up to the stop (GainBefore). The whole
+// line's best depth is the gain of (0, 0); its first candidate in the recursion's order is then
+// found by one descent that enters a body only when the best depth lies inside it (a body's
+// candidates come before its reference's own, which is recorded when its run closes).
+//
+// Contract: `limit` is one past the last position a reference may start at (the caret's, or the
+// line's end). Gives the reference the recursion records first at the greatest depth among those
+// around the caret, or none.
+ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
+    const GainTables& g = work.gains;
+    ReferenceSpan none{-1, -1, -1};
+    // Every gain after the last "%" that records around the caret is 0, and no stop after it
+    // cuts off a gain: the sweep starts there, and what lies beyond is as past the limit.
+    while (limit > 0) {
+        COUNT_WORK(1);
+        int32_t p = limit - 1;
+        if (Class(p) == PERCENT_UNIT && RecordsAroundCaret(p, caret)) break;
+        limit = p;
+    }
+    if (limit == 0) return none;
+    gainLimit = limit;
+    int32_t firstCloser = 0;
+    while (firstCloser < limit && !IsCloserUnit(firstCloser)) ++firstCloser;
+    COUNT_WORK(firstCloser);
+    if (firstCloser < limit)
+        SweepGains<true>(caret, limit);
+    else
+        SweepGains<false>(caret, limit);
+    int32_t target = GainOf(0);
+    if (target == 0) return none;
+    // The run at `depth` holds a candidate at `target` between v and its stop.
+    uint32_t v = 0;
+    int32_t depth = 0;
+    for (;;) {
+        COUNT_WORK(1);
+        int32_t p = int32_t(v >> 1);
+        assert(p < limit);
+        Move move = MoveFrom(p, int(v & 1));
+        if (!move.literal && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
+            int form = Form(p);
+            if (form == PLAIN_VARIABLE) return ReferenceSpan{p, unitSlots[p + 1], target};
+            if (form == EQUALS_FORM || form == PLUS_FORM) return ReferenceSpan{p, p + 1, target};
+            if (depth + 1 == target) return ReferenceSpan{p, CloserLast(p), target};
+            v = 2u * unitSlots[p + 1];
+            ++depth;
             continue;
         }
-        // The run ends: closed, it is a reference (recorded here also when the walk stopped at
-        // the caret: nothing recorded after that point until its closer could qualify). Then the
-        // run below it goes on after the opener: after its closer, or reading the opener's units
-        // again when it has none. Those units lead back to where the ended run started; if a run
-        // as deep walked on from there to the end or the caret, this one ends as well, and so on
-        // down the stack.
-        for (;;) {
-            if (run.stopAt != NONE)
-                RecordCandidate(best, cursor, run.opener, CloserLast(run.opener), run.depth);
-            if (top == 0) return best;
-            --top;
-            Run below = RunOf(t.runNode[top], t.runDepth[top], t.runOpener[top]);
-            if (run.stopAt != NONE || !OpenerReadsOn(run.opener)) {
-                below.node = NextOf(below.node);
-                run = below;
-                break;
-            }
-            uint32_t body = 2u * unitSlots[run.opener + 1];
-            if (body < limitNode) {
-                const WalkMark& mark = t.walked[body];
-                if (mark.depth <= below.depth || mark.stop != NONE) {
-                    below.node = body;
-                    run = below;
-                    break;
-                }
-            }
-            run = below;
-        }
+        uint16_t q = Holder(move.next);
+        assert(q != NONE);
+        v = 2u * q + (IsEscape(q) ? 1u : 0u);
     }
 }
 
 } // namespace
 
-ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
+// The classifying pass, then the two passes above. See the header comment.
+ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
     if (!line) return none;
+#ifndef NDEBUG
+    workDone = 0;
+#endif
     // The classifying pass: one class byte per unit, and the set of classes seen.
     unsigned seen = 0;
     int32_t n = 0;
@@ -749,17 +896,24 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape) {
         seen |= 1u << (unit & CLASS_MASK);
         lineUnits[n++] = unit;
     }
+    COUNT_WORK(n);
     for (int32_t i = 0; i < PADDING; ++i) lineUnits[n + i] = END_UNIT;
     // Every reference starts with "%" at or before the caret.
-    if (!(seen & 1u << PERCENT_UNIT) || cursor < 0) return none;
+    if (!(seen & 1u << PERCENT_UNIT) || caret < 0) return none;
     lineLength = n;
     endNode = 2u * uint32_t(n);
     // One past the last closer unit: pass 1 builds no record from there on.
-    constexpr unsigned CLOSERS =
-        1u << CLOSE_PAREN_UNIT | 1u << CLOSE_BRACKET_UNIT | 1u << CLOSE_BRACE_UNIT;
     recordEnd = seen & CLOSERS ? n : 0;
     while (recordEnd > 0 && !(CLOSERS & 1u << Class(recordEnd - 1))) --recordEnd;
     FindAllClosers(escape);
-    ReferenceSpan best = WalkRuns(cursor);
-    return best.first < 0 || best.last < 0 ? none : best;
+    // A reference qualifies only if its "%" is at or before the caret: the walks stop after it.
+    ReferenceSpan best = GainSearch(caret, caret < n ? caret + 1 : n);
+    assert(workDone <= MAX_LOCATOR_WORK_PER_UNIT * uint64_t(n + 1));
+    return best;
 }
+
+#ifndef NDEBUG
+uint64_t LocatorWork() {
+    return workDone;
+}
+#endif

@@ -3,17 +3,6 @@
 
 #include "../host/host.h"
 
-// The seven reference forms that have a body and a closer.
-enum ReferenceKind {
-    FunctionCall,     // %@name[ ... ]
-    IndexedVariable,  // %name[ ... ]
-    DoubleParen,      // %(( ... ))
-    Paren,            // %( ... )
-    DoubleBracket,    // %[[ ... ]]
-    Bracket,          // %[ ... ]
-    Brace,            // %{ ... }
-};
-
 // A reference: indices of its "%" and of its last character (inclusive), and its nesting depth.
 // None when first or last is negative.
 struct ReferenceSpan {
@@ -22,7 +11,17 @@ struct ReferenceSpan {
     int32_t depth;
 };
 
-// Finds the reference to expand for the caret at `cursor` (units before the caret) in the
+// Finds the reference to expand for the caret at `caret` (units before the caret) in the
 // zero-terminated `line`, with `escape` as the host's escape character. Reads at most
 // MAX_LINE_LENGTH units. Allocates nothing; its stack use is small and bounded.
-ReferenceSpan LocateReference(const WCHAR* line, int32_t cursor, WCHAR escape);
+ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape);
+
+// The most steps of constant cost a call may take per unit of its line (and one unit more):
+// the locator's time is linear in the line's length whatever the line, caret and escape.
+constexpr uint64_t MAX_LOCATOR_WORK_PER_UNIT = 8;
+
+#ifndef NDEBUG
+// The steps the last call of LocateReference took, counted where assertions are live, so that
+// tests hold the locator to linear time by counting rather than timing.
+uint64_t LocatorWork();
+#endif

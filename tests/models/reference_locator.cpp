@@ -7,6 +7,17 @@
 namespace model {
 namespace {
 
+// The seven reference forms that have a body and a closer.
+enum ReferenceKind {
+    FunctionCall,    // %@name[ ... ]
+    IndexedVariable, // %name[ ... ]
+    DoubleParen,     // %(( ... ))
+    Paren,           // %( ... )
+    DoubleBracket,   // %[[ ... ]]
+    Bracket,         // %[ ... ]
+    Brace,           // %{ ... }
+};
+
 constexpr int NO_KIND = -1;
 
 struct Scan {
