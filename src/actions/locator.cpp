@@ -5,7 +5,8 @@
 // recognises, and reads the text of an opener without a closer again as ordinary text; the
 // deepest candidate around the caret wins, the first recorded among equals. Done literally that
 // costs time exponential in the nested unclosed openers. This file gives the same result in
-// linear time and without recursion, in three passes over static tables:
+// time that grows with the line's length alone (see Time below) and without recursion, in three
+// passes over static tables:
 //   classify  (LocateReference)  a class byte per unit, and the form of every "%";
 //   closers   (FindAllClosers)   right to left: where every opener's run stops;
 //   gains     (GainSearch)       right to left: the best depth a run can reach from each node;
@@ -36,9 +37,9 @@
 //             variable 4..5.
 //   closers   the "]" at 6 is the first closer of parity 0 on the path of node (3, 0), so the
 //             bracket's run stops there: unitSlots[1] = 6.
-//   gains     (the walks stop at the limit, 6) the variable spans the caret: gain 1 at 4, then
-//             at 3 and 2; the bracket closes past the caret, so its own candidate counts (1),
-//             and its body's gain makes 2: gain 2 at 1 and at 0, the target.
+//   gains     the last "%" that records around the caret is the variable's, so the sweep starts
+//             at 4: gain 1 there, then at 3 and 2; the bracket closes past the caret, so its own
+//             candidate counts (1), and its body's gain makes 2: gain 2 at 1 and at 0, the target.
 //   descent   at (1, 0) the target lies inside the body: on at (3, 0), depth 1; at 4 the
 //             variable reaches 2. The result: 4..5 at depth 2.
 //
@@ -48,9 +49,11 @@
 // non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 //
 // Time: a line without "%" costs the classifying pass alone. Otherwise pass 1 does a few
-// operations per unit that a rule looks at, pass 2 a few per unit before the caret and one per
-// node the descent crosses. Where assertions are live the steps are counted, and a call is held
-// to MAX_LOCATOR_WORK_PER_UNIT steps per unit (LocatorWork).
+// operations per unit that a rule looks at; pass 2 a few per unit up to the last "%" that records
+// around the caret, one per node the descent crosses, and per opener that closes before the caret
+// a few jumps up the tree of closers (LinkCloser: at most logarithmic in the closers its body
+// crosses, one or two on the lines people type). Where assertions are live the steps are counted,
+// and a call is held to MAX_LOCATOR_WORK_PER_UNIT steps per unit (LocatorWork).
 #include "locator.h"
 
 #include <assert.h>
@@ -265,6 +268,8 @@ int32_t lineLength;
 uint32_t endNode;
 // One past the line's last closer unit: nodes from there on are the line's end to pass 1.
 int32_t recordEnd;
+// The line's first closer unit, or lineLength: pass 1 finds it, pass 2 needs no stops before it.
+int32_t firstCloser;
 uint32_t recordEndNode;
 
 // The last L = 1 nodes the sweep built, by position modulo 4.
@@ -385,28 +390,6 @@ struct Move {
 }
 
 // ---- Pass 1: closers ------------------------------------------------------------------------
-//
-// Where does every opener close? An opener's run starts at the node (body start, 0), unquoted and
-// with count 0. Its closer is the first node on the path that shows the closer of its kind while
-// unquoted (and, for the parenthesis kinds, with count 0). The sweep goes right to left, building
-// each node's record from the records of the nodes to its right:
-// - Quotes: a closer node w is unquoted for a run from b exactly when S(w) == S(b). So every node
-//   keeps, per parity, the first "]" or "}" on its path (firstBracket).
-// - Count: the count at w is 0 exactly on the chain b, ng(b), ng(ng(b)), ... As D moves by at
-//   most one per node, ng and up1 take O(1) each from the nodes to the right. Every node keeps,
-//   per parity, the first ")" on its ng chain (firstParen) and up1.
-// - The other closers hang off the closer units themselves (one slot per position, as only the
-//   normal node of a position can close): a "]" keeps the next "}" and the first "]]" of its
-//   parity, a "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain.
-//   So every opener's closer is two or three lookups.
-// Only nodes with L = 0 are stored, and only those looked up from further away than the next
-// position (LOOKED_UP_AFTER): the sweep holds the node it built last, and a plain unit has the
-// record of the node after it. A run reaches an L = 1 node only just after the escape character
-// or "%=": the sweep keeps the last few of those in a ring, and the only ones looked up from
-// further away (after a ")" that is itself the escape character, when every node is stored) take
-// one step to rebuild from the stored node after them. Past the line's last closer unit no run
-// can close: nodes there are the line's end, and a line of openers with nothing closed after them
-// builds no record.
 
 // (The sweep's functions are inlined into it, so that records stay in registers; only a lookup
 // from far away of a node that must be rebuilt is a call.)
@@ -597,10 +580,34 @@ struct LastBuilt {
     }
 }
 
-// The sweep of pass 1 (see above): every opener's stop into unitSlots at its "%", from position
-// recordEnd - 1 down to 0; the forms of the "%"s after recordEnd, which close nothing.
+// Pass 1, closers: where does every opener close? It sets every opener's stop into unitSlots
+// at its "%", sweeping from position recordEnd - 1 down to 0, and before that the forms of the
+// "%"s after recordEnd, which close nothing.
+//
+// An opener's run starts at the node (body start, 0), unquoted and
+// with count 0. Its closer is the first node on the path that shows the closer of its kind while
+// unquoted (and, for the parenthesis kinds, with count 0). The sweep goes right to left, building
+// each node's record from the records of the nodes to its right:
+// - Quotes: a closer node w is unquoted for a run from b exactly when S(w) == S(b). So every node
+//   keeps, per parity, the first "]" or "}" on its path (firstBracket).
+// - Count: the count at w is 0 exactly on the chain b, ng(b), ng(ng(b)), ... As D moves by at
+//   most one per node, ng and up1 take O(1) each from the nodes to the right. Every node keeps,
+//   per parity, the first ")" on its ng chain (firstParen) and up1.
+// - The other closers hang off the closer units themselves (one slot per position, as only the
+//   normal node of a position can close): a "]" keeps the next "}" and the first "]]" of its
+//   parity, a "}" the next "]" of its parity, a ")" the first "))" of its parity on its chain.
+//   So every opener's closer is two or three lookups.
+// Only nodes with L = 0 are stored, and only those looked up from further away than the next
+// position (LOOKED_UP_AFTER): the sweep holds the node it built last, and a plain unit has the
+// record of the node after it. A run reaches an L = 1 node only just after the escape character
+// or "%=": the sweep keeps the last few of those in a ring, and the only ones looked up from
+// further away (after a ")" that is itself the escape character, when every node is stored) take
+// one step to rebuild from the stored node after them. Past the line's last closer unit no run
+// can close: nodes there are the line's end, and a line of openers with nothing closed after them
+// builds no record.
 void FindAllClosers(WCHAR escape) {
     recordEndNode = 2u * uint32_t(recordEnd);
+    firstCloser = lineLength;
     // Past the last closer unit only the forms are needed.
     for (int32_t p = lineLength - 1; p >= recordEnd; --p)
         if (Class(p) == PERCENT_UNIT) ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
@@ -624,6 +631,7 @@ void FindAllClosers(WCHAR escape) {
         }
         bool escape = (unit & ESCAPE_FLAG) != 0;
         int c = unit & CLASS_MASK;
+        if (CLOSERS & 1u << c) firstCloser = p;
         uint32_t shadowed = NONE;
         NodeRecord r;
         if (c == PERCENT_UNIT) ClassifyAndClose(p, last);
@@ -741,9 +749,10 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
     int32_t best = atCloser ? 0 : g.stretch[q];
     uint16_t c = atCloser ? q : g.link[q];
     int32_t floor = g.chainDepth[s];
-    while (c != s) {
+    // (s lies on the path, so the climb meets it; should it not, the climb ends at the top.)
+    while (c != s && c != NONE) {
         COUNT_WORK(1);
-        assert(c != NONE && g.chainDepth[c] > floor);
+        assert(g.chainDepth[c] > floor);
         uint16_t jump = g.link[c];
         if (jump != NONE && g.chainDepth[jump] >= floor) {
             if (g.stretch[c] > best) best = g.stretch[c];
@@ -754,6 +763,7 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
             if (crossed > best) best = crossed;
         }
     }
+    assert(c == s);
     return best;
 }
 
@@ -846,9 +856,6 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     }
     if (limit == 0) return none;
     gainLimit = limit;
-    int32_t firstCloser = 0;
-    while (firstCloser < limit && !IsCloserUnit(firstCloser)) ++firstCloser;
-    COUNT_WORK(firstCloser);
     if (firstCloser < limit)
         SweepGains<true>(caret, limit);
     else
@@ -861,7 +868,6 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     for (;;) {
         COUNT_WORK(1);
         int32_t p = int32_t(v >> 1);
-        assert(p < limit);
         Move move = MoveFrom(p, int(v & 1));
         if (!move.literal && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
             int form = Form(p);
@@ -873,7 +879,10 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
             continue;
         }
         uint16_t q = Holder(move.next);
+        // (The target lies before the limit, so the descent meets it first; should it not, the
+        // call refuses rather than read on.)
         assert(q != NONE);
+        if (q == NONE) return none;
         v = 2u * q + (IsEscape(q) ? 1u : 0u);
     }
 }
