@@ -12,12 +12,12 @@
 #include "standin/takecmd/takecmd_control.h"
 #include "standin/win32/win32_control.h"
 #include "tests/limits/stack_meter.h"
+#include "tests/support/host_thread.h"
 
 namespace {
 
 using Text = std::u16string;
 constexpr size_t LINE_UNITS = EDIT_LINE_CAPACITY - 1;
-constexpr size_t HOST_STACK = 1 << 20;
 
 // A host line of 65,535 units and its event; `Press` puts the caret back before each key.
 struct Keystroke {
@@ -60,7 +60,7 @@ void RunKeystroke(benchmark::State& state, const Text& line, size_t caret, int32
     PrepareHost();
     Keystroke keystroke(line, caret, code);
     state.counters["stack_KiB"] =
-        double(limits::MeasureStack([&] { keystroke.Press(); }, HOST_STACK)) / 1024;
+        double(limits::MeasureStack([&] { keystroke.Press(); }, support::HOST_STACK)) / 1024;
     const Text before(keystroke.buffer.data());
     size_t presses = 0;
     for (auto _ : state) {

@@ -23,6 +23,7 @@
 
 #include "src/actions/locator.h"
 #include "tests/models/reference_locator.h"
+#include "tests/support/locator_lines.h"
 
 namespace {
 
@@ -31,7 +32,6 @@ constexpr uint64_t MODEL_BUDGET = 20000;
 constexpr uint8_t LONG_MODE = 0xA5;
 constexpr size_t MAX_UNITS = MAX_LINE_LENGTH + 64;
 
-const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
 const char ESCAPES[] = "^^^^^^^^~([{)]}\"%=@_$+ a1";
 
 bool longLines = true;
@@ -53,7 +53,7 @@ std::vector<WCHAR> Decode(const uint8_t* data, size_t size, bool longMode) {
         } else if (b >= 0xF0 && i + 1 < size) {
             line.push_back(WCHAR(data[++i]));
         } else {
-            line.push_back(WCHAR(ALPHABET[b % (sizeof ALPHABET - 1)]));
+            line.push_back(WCHAR(lines::LOCATOR_ALPHABET[b % lines::LOCATOR_ALPHABET_LENGTH]));
         }
     }
     line.push_back(0);

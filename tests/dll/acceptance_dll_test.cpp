@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "src/host/host.h"
 #include "tests/support/edit_line.h"
 #include "tests/support/host_capture.h"
+#include "tests/support/host_thread.h"
 #include "tallix_version.h"
 
 namespace {
@@ -80,19 +80,6 @@ struct Keystroke : support::EditLine {
         : EditLine(text, caret, code, keyName.c_str()) {}
     size_t Caret() const { return size_t(EditLine::Caret()); }
 };
-
-// Runs `body` on a thread with a 1 MiB stack, as the host's thread has.
-void OnHostThread(std::function<void()> body) {
-    auto trampoline = [](LPVOID argument) -> DWORD {
-        (*static_cast<std::function<void()>*>(argument))();
-        return 0;
-    };
-    HANDLE thread = CreateThread(nullptr, 1 << 20, trampoline, &body,
-                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    ASSERT_NE(nullptr, thread);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
 
 Text Run(Exports& e, const Text& tail) {
     std::vector<WCHAR> buffer(tail.begin(), tail.end());
@@ -205,11 +192,11 @@ void WholeRun(int generation) {
 }
 
 TEST(Acceptance, ClassicHostWholeRun) {
-    OnHostThread([] { WholeRun(23); });
+    EXPECT_TRUE(support::RunOnHostThread([] { WholeRun(23); }));
 }
 
 TEST(Acceptance, ExtendedHostWholeRun) {
-    OnHostThread([] { WholeRun(24); });
+    EXPECT_TRUE(support::RunOnHostThread([] { WholeRun(24); }));
 }
 
 } // namespace

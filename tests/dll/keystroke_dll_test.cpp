@@ -7,15 +7,16 @@
 #include <windows.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "src/host/host.h"
 #include "tests/support/edit_line.h"
 #include "tests/support/host_capture.h"
+#include "tests/support/host_thread.h"
 #include "tests/support/settings_registry.h"
 
+using support::RunOnHostThread;
 using support::Text;
 using support::Utf8;
 
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int32_t ALT_X = 0x1002D;
 constexpr int32_t ALT_EQUALS = 0x10083;
-constexpr SIZE_T HOST_STACK = 1 << 20;
 
 using KeyExport = int (*)(KeyEvent*);
 using IntExport = int (*)();
@@ -46,26 +46,6 @@ template <typename F> F Export(const char* name) {
 
 KeyExport KeyFunction() {
     return Export<KeyExport>("key");
-}
-
-// Runs `work` on a new thread whose stack reserve is the host's 1 MiB; true when it ran to
-// its end (a stack overflow ends the thread with an exception code instead).
-bool RunOnHostThread(const std::function<void()>& work) {
-    struct Job {
-        const std::function<void()>* work;
-    } job{&work};
-    auto entry = [](LPVOID argument) -> DWORD {
-        (*static_cast<Job*>(argument)->work)();
-        return 0;
-    };
-    HANDLE thread =
-        CreateThread(nullptr, HOST_STACK, entry, &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (!thread) return false;
-    WaitForSingleObject(thread, INFINITE);
-    DWORD code = 1;
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    return code == 0;
 }
 
 // The host's 65,536-unit edit line; the key name an older host would leave alone is "X".

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/host_capture.h"
+#include "tests/support/host_thread.h"
 #include "tests/support/settings_registry.h"
 #include "tallix_version.h"
 
@@ -32,23 +33,11 @@ HMODULE LoadTallix() {
     return LoadLibraryW((folder + L"Tallix.dll").c_str());
 }
 
-// Runs `function` on a thread with a 1 MiB stack, as a host's thread has.
+// Calls `function` on a thread with a host's stack: its result, or -98 when no thread ran it.
 int OnHostThread(IntFunction function) {
-    struct Call {
-        IntFunction function;
-        int result;
-    } call = {function, -99};
-    auto body = [](LPVOID param) -> DWORD {
-        auto* c = static_cast<Call*>(param);
-        c->result = c->function();
-        return 0;
-    };
-    HANDLE thread =
-        CreateThread(nullptr, 1 << 20, body, &call, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (!thread) return -98;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return call.result;
+    int result = -98;
+    support::RunOnHostThread([&] { result = function(); });
+    return result;
 }
 
 // An export by its undecorated name (through void (*)(), the generic function pointer type).

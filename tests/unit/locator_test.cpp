@@ -2,20 +2,16 @@
 // comparison with the recursive model, and full-length adversarial lines on a small stack.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <pthread.h>
-#endif
-
 #include "src/actions/locator.h"
 #include "tests/models/reference_locator.h"
 #include "tests/support/host_capture.h"
+#include "tests/support/host_thread.h"
+#include "tests/support/locator_lines.h"
 
 using support::Text;
 using support::Utf8;
@@ -202,30 +198,49 @@ TEST(LocateReference, ReadsAtMostTheLongestLine) {
 
 // ---- The recursive model on random short lines ----------------------------------------------
 
+namespace {
+
+// Compares the locator with the model at `caret`: 1 when they agree, 0 when the model spent
+// more than `budget` steps (0: no cap) and nothing was compared, -1 (and a failure) otherwise.
+int CompareAt(const Text& line, int32_t caret, WCHAR escape, uint64_t budget = 0) {
+    model::ModelResult expected = model::LocateReferenceModel(line.c_str(), caret, escape, budget);
+    if (!expected.completed) return 0;
+    ReferenceSpan span = LocateReference(line.c_str(), caret, escape);
+    if (span.first == expected.span.first && span.last == expected.span.last &&
+        span.depth == expected.span.depth)
+        return 1;
+    ADD_FAILURE() << "line \"" << Utf8(line) << "\" (" << line.size() << " units) caret " << caret
+                  << " escape " << Utf8(Text(1, escape)) << ": model " << expected.span.first
+                  << ".." << expected.span.last << " depth " << expected.span.depth << ", locator "
+                  << span.first << ".." << span.last << " depth " << span.depth;
+    return -1;
+}
+
+// The same at every caret from 0 to one past the line's end: how many were compared, or -1 at
+// the first difference.
+int CompareWithModel(const Text& line, WCHAR escape, uint64_t budget = 0) {
+    int compared = 0;
+    for (int32_t caret = 0; caret <= int32_t(line.size()) + 1; ++caret) {
+        int result = CompareAt(line, caret, escape, budget);
+        if (result < 0) return -1;
+        compared += result;
+    }
+    return compared;
+}
+
+} // namespace
+
 TEST(LocateReference, MatchesTheRecursiveModel) {
-    static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
     // "^" most of the time; "~" as a harmless other escape; the rest put the escape character
     // where openers, closers, quotes and forms are.
     static const char ESCAPES[] = "^^^^~~([{)]}\"%=@_$+ a1";
     std::mt19937 random(20240611);
     int compared = 0;
     for (int lineNumber = 0; lineNumber < 30000; ++lineNumber) {
-        int length = int(random() % 19);
-        Text line;
-        for (int i = 0; i < length; ++i) line += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
-        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
-        for (int32_t cursor = 0; cursor <= length + 1; ++cursor) {
-            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, escape);
-            ASSERT_TRUE(expected.completed);
-            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
-            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
-                        span.depth == expected.span.depth)
-                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape)
-                << ": model " << expected.span.first << ".." << expected.span.last << " depth "
-                << expected.span.depth << ", locator " << span.first << ".." << span.last
-                << " depth " << span.depth;
-            ++compared;
-        }
+        Text line = lines::RandomUnits(random, random() % 19);
+        int lineCompared = CompareWithModel(line, lines::RandomUnits(random, 1, ESCAPES)[0]);
+        ASSERT_EQ(int(line.size()) + 2, lineCompared);
+        compared += lineCompared;
     }
     EXPECT_GT(compared, 300000);
 }
@@ -233,25 +248,14 @@ TEST(LocateReference, MatchesTheRecursiveModel) {
 // Lines whose last closer character is followed by a tail without any: openers, quotes, escapes
 // and parentheses there still decide where runs from the left close and which path they walk.
 TEST(LocateReference, MatchesTheModelWithATailAfterTheLastCloser) {
-    static const char ALPHABET[] = "%@a1_$()[]{}\"^=+ ";
-    static const char TAIL[] = "%@a1_$([{\"^=+ ";
-    static const char ESCAPES[] = "^^^~([{\"%=";
     std::mt19937 random(20261208);
     for (int lineNumber = 0; lineNumber < 20000; ++lineNumber) {
-        Text line;
         int head = int(random() % 12), tail = 1 + int(random() % 10);
-        for (int i = 0; i < head; ++i) line += WCHAR(ALPHABET[random() % (sizeof ALPHABET - 1)]);
-        line += WCHAR(")]}"[random() % 3]);
-        for (int i = 0; i < tail; ++i) line += WCHAR(TAIL[random() % (sizeof TAIL - 1)]);
-        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
-        for (int32_t cursor = 0; cursor <= int32_t(line.size()) + 1; ++cursor) {
-            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, escape);
-            ASSERT_TRUE(expected.completed);
-            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
-            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
-                        span.depth == expected.span.depth)
-                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape);
-        }
+        Text line = lines::RandomUnits(random, size_t(head));
+        line += lines::RandomUnits(random, 1, ")]}");
+        line += lines::RandomUnits(random, size_t(tail), "%@a1_$([{\"^=+ ");
+        WCHAR escape = lines::RandomUnits(random, 1, "^^^~([{\"%=")[0];
+        ASSERT_EQ(int(line.size()) + 2, CompareWithModel(line, escape));
     }
 }
 
@@ -261,26 +265,17 @@ TEST(LocateReference, MatchesTheModelOnNestedTokens) {
     static const char* const TOKENS[] = {"%(", "%((", "%[", "%[[", "%{", "%@f[", "%a[",
                                          ")",  "))",  "]",  "]]",  "}",  "\"",   "^",
                                          "%=", "%a",  "x",  "(",   "^)"};
-    static const char ESCAPES[] = "^^^^([{)%a";
     std::mt19937 random(20261209);
     int compared = 0;
     for (int lineNumber = 0; lineNumber < 6000; ++lineNumber) {
         Text line;
         int tokens = 4 + int(random() % 9);
         for (int i = 0; i < tokens; ++i)
-            for (const char* c = TOKENS[random() % (sizeof TOKENS / sizeof *TOKENS)]; *c; ++c)
-                line += WCHAR(*c);
-        WCHAR escape = WCHAR(ESCAPES[random() % (sizeof ESCAPES - 1)]);
-        for (int32_t cursor = 0; cursor <= int32_t(line.size()) + 1; ++cursor) {
-            model::ModelResult expected =
-                model::LocateReferenceModel(line.c_str(), cursor, escape, 200000);
-            if (!expected.completed) continue;
-            ReferenceSpan span = LocateReference(line.c_str(), cursor, escape);
-            ASSERT_TRUE(span.first == expected.span.first && span.last == expected.span.last &&
-                        span.depth == expected.span.depth)
-                << "line \"" << Utf8(line) << "\" cursor " << cursor << " escape " << char(escape);
-            ++compared;
-        }
+            line += lines::FromAscii(TOKENS[random() % (sizeof TOKENS / sizeof *TOKENS)]);
+        int lineCompared =
+            CompareWithModel(line, lines::RandomUnits(random, 1, "^^^^([{)%a")[0], 200000);
+        ASSERT_GE(lineCompared, 0);
+        compared += lineCompared;
     }
     EXPECT_GT(compared, 60000);
 }
@@ -292,14 +287,8 @@ TEST(LocateReference, LargeCountsSurvivePauses) {
     Text outer = WIDE("%(") + opens + inner + closes + WIDE(")");
     for (const Text& line : {inner, outer}) {
         int32_t nested = int32_t(line.size() - closes.size() - 2); // inside the innermost "%(x)"
-        for (int32_t cursor : {int32_t(line.size()), nested, 1}) {
-            model::ModelResult expected = model::LocateReferenceModel(line.c_str(), cursor, '^');
-            ASSERT_TRUE(expected.completed);
-            ReferenceSpan span = LocateReference(line.c_str(), cursor, '^');
-            EXPECT_EQ(expected.span.first, span.first) << line.size() << " at " << cursor;
-            EXPECT_EQ(expected.span.last, span.last) << line.size() << " at " << cursor;
-            EXPECT_EQ(expected.span.depth, span.depth) << line.size() << " at " << cursor;
-        }
+        for (int32_t caret : {int32_t(line.size()), nested, 1})
+            EXPECT_EQ(1, CompareAt(line, caret, '^'));
     }
 }
 
@@ -309,41 +298,8 @@ namespace {
 
 constexpr size_t SMALL_STACK = 256 * 1024;
 
-#if defined(_WIN32)
-DWORD WINAPI RunFunction(LPVOID arg) {
-    (*static_cast<std::function<void()>*>(arg))();
-    return 0;
-}
-#else
-void* RunFunction(void* arg) {
-    (*static_cast<std::function<void()>*>(arg))();
-    return nullptr;
-}
-#endif
-
-// Runs `work` on a thread whose stack is SMALL_STACK.
-bool RunOnSmallStack(std::function<void()> work) {
-#if defined(_WIN32)
-    HANDLE thread = CreateThread(nullptr, SMALL_STACK, RunFunction, &work,
-                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (!thread) return false;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return true;
-#else
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, SMALL_STACK);
-    pthread_t thread;
-    bool started = pthread_create(&thread, &attributes, RunFunction, &work) == 0;
-    pthread_attr_destroy(&attributes);
-    if (started) pthread_join(thread, nullptr);
-    return started;
-#endif
-}
-
 struct Probe {
-    int32_t cursor;
+    int32_t caret;
     ReferenceSpan expected;
 };
 
@@ -353,78 +309,49 @@ struct LongLine {
     std::vector<Probe> probes;
 };
 
-Text Repeat(const char* unit, size_t times) {
-    Text text;
-    for (size_t i = 0; i < times; ++i)
-        for (const char* c = unit; *c; ++c) text += WCHAR(*c);
-    return text;
-}
-
-// `unit` (whose openers nest and never close) repeated, a probe "%v" in the middle, more units,
-// padding and "%w" at the end. Every opener of the first half encloses the probe, every opener
-// encloses "%w", and the runs that read them again record them only at lower depths.
-LongLine UnclosedFamily(const char* unit, int openersPerUnit) {
-    size_t unitLength = std::char_traits<char>::length(unit);
-    size_t half = (MAX_LINE_LENGTH - 4) / (2 * unitLength);
-    LongLine family{std::string("unclosed ") + unit, {}, {}};
-    family.line = Repeat(unit, half);
-    int32_t probe = int32_t(family.line.size());
-    family.line += WIDE("%v");
-    family.line += Repeat(unit, half);
-    family.line += Text(MAX_LINE_LENGTH - 2 - family.line.size(), 'x');
-    family.line += WIDE("%w");
-    int32_t n = MAX_LINE_LENGTH, openers = int32_t(half) * openersPerUnit;
-    family.probes = {{n, {n - 2, n - 1, 2 * openers + 1}},
-                     {probe + 1, {probe, probe + 1, openers + 1}},
-                     {0, {NONE, NONE, NONE}}};
-    return family;
-}
-
-// k openers, three characters, k closers: 3k + 3 units. The outermost spans the line at depth 1;
-// the innermost, around the middle characters, has depth k.
-LongLine ClosedFamily(const char* opener, const char* closer) {
-    int32_t k = (MAX_LINE_LENGTH - 3) / 3;
-    LongLine family{std::string("closed ") + opener, Repeat(opener, k), {}};
-    family.line += WIDE("xyz");
-    family.line += Repeat(closer, k);
+// The family's unit repeated, a probe "%v" and a space (which ends the name before a unit of
+// plain text) in the middle, more units, padding and "%w" at the end. Every opener of the first
+// half encloses the probe, every opener encloses "%w", and the runs that read them again record
+// them only at lower depths.
+LongLine Unclosed(const lines::Family& family) {
+    size_t unitLength = std::char_traits<char>::length(family.unit);
+    size_t half = (MAX_LINE_LENGTH - 5) / (2 * unitLength);
+    LongLine unclosed{family.name, lines::Repeated(family.unit, half * unitLength), {}};
+    int32_t probe = int32_t(unclosed.line.size());
+    unclosed.line += WIDE("%v ") + unclosed.line;
+    unclosed.line += Text(MAX_LINE_LENGTH - 2 - unclosed.line.size(), 'x') + WIDE("%w");
     int32_t n = MAX_LINE_LENGTH;
-    family.probes = {
-        {n, {0, n - 1, 1}}, {2 * k + 1, {2 * k - 2, 2 * k + 3, k}}, {0, {0, n - 1, 1}}};
-    return family;
+    int32_t openers =
+        int32_t(half * size_t(std::count(family.unit, family.unit + unitLength, '%')));
+    unclosed.probes = {{n, {n - 2, n - 1, 2 * openers + 1}},
+                       {probe + 1, {probe, probe + 1, openers + 1}},
+                       {0, {NONE, NONE, NONE}}};
+    return unclosed;
 }
 
-LongLine PlainFamily() {
-    LongLine family{"plain text", {}, {}};
-    for (int32_t i = 0; i < MAX_LINE_LENGTH - 2; ++i)
-        family.line += WCHAR(i % 7 ? 'a' + i % 26 : ' ');
-    family.line += WIDE("%w");
-    int32_t n = MAX_LINE_LENGTH;
-    family.probes = {{n, {n - 2, n - 1, 1}}, {n / 2, {NONE, NONE, NONE}}, {0, {NONE, NONE, NONE}}};
-    return family;
+// The outermost of a closed nest spans the line at depth 1; the innermost, k openers deep,
+// encloses the three units of padding in the middle.
+LongLine Closed(const char* opener, const char* closer) {
+    int32_t n = MAX_LINE_LENGTH, k = (n - 3) / 3;
+    return {std::string("closed ") + opener,
+            lines::ClosedNest(opener, closer, size_t(n)),
+            {{n, {0, n - 1, 1}}, {2 * k + 1, {2 * k - 2, 2 * k + 3, k}}, {0, {0, n - 1, 1}}}};
 }
 
 } // namespace
 
 TEST(LocateReference, FullLengthLinesOnASmallStack) {
-    std::vector<LongLine> families = {
-        UnclosedFamily("%(", 1),
-        UnclosedFamily("%((", 1),
-        UnclosedFamily("%[", 1),
-        UnclosedFamily("%[[", 1),
-        UnclosedFamily("%{", 1),
-        UnclosedFamily("%@f[", 1),
-        UnclosedFamily("%a[", 1),
-        UnclosedFamily("%(%((%[%[[%{%@f[%a[", 7),
-        ClosedFamily("%(", ")"),
-        ClosedFamily("%[", "]"),
-        PlainFamily(),
-    };
+    std::vector<LongLine> families = {Closed("%(", ")"), Closed("%[", "]")};
+    for (const lines::Family& family : lines::AdversarialFamilies())
+        if (family.unit) families.push_back(Unclosed(family));
     std::vector<ReferenceSpan> found;
-    bool ran = RunOnSmallStack([&] {
-        for (const LongLine& family : families)
-            for (const Probe& probe : family.probes)
-                found.push_back(LocateReference(family.line.c_str(), probe.cursor, '^'));
-    });
+    bool ran = support::RunOnHostThread(
+        [&] {
+            for (const LongLine& family : families)
+                for (const Probe& probe : family.probes)
+                    found.push_back(LocateReference(family.line.c_str(), probe.caret, '^'));
+        },
+        SMALL_STACK);
     ASSERT_TRUE(ran);
     size_t next = 0;
     for (const LongLine& family : families) {
@@ -432,11 +359,10 @@ TEST(LocateReference, FullLengthLinesOnASmallStack) {
         for (const Probe& probe : family.probes) {
             ASSERT_LT(next, found.size());
             const ReferenceSpan& span = found[next++];
-            EXPECT_EQ(probe.expected.first, span.first) << family.name << " at " << probe.cursor;
-            EXPECT_EQ(probe.expected.last, span.last) << family.name << " at " << probe.cursor;
+            EXPECT_EQ(probe.expected.first, span.first) << family.name << " at " << probe.caret;
+            EXPECT_EQ(probe.expected.last, span.last) << family.name << " at " << probe.caret;
             if (probe.expected.first != NONE) {
-                EXPECT_EQ(probe.expected.depth, span.depth)
-                    << family.name << " at " << probe.cursor;
+                EXPECT_EQ(probe.expected.depth, span.depth) << family.name << " at " << probe.caret;
             }
         }
     }

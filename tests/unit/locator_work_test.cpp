@@ -1,0 +1,79 @@
+// The locator's time, held to linear by counting its steps (where assertions are live, the
+// locator counts them), over a search of full-length lines: every line that repeats one or two
+// of the tokens its rules react to, and a seeded sample of longer repeated patterns, each read
+// with every escape character a rule looks at (and "^" and a letter), with the caret at the
+// start, the middle and the end.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "src/actions/locator.h"
+#include "tests/support/locator_lines.h"
+
+#ifndef NDEBUG
+
+namespace {
+
+// Under ASan and UBSan the search takes minutes; the counts do not depend on the build.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool FULL_SEARCH = false;
+#else
+constexpr bool FULL_SEARCH = true;
+#endif
+
+// The escape characters that a rule looks at: names, "@", forms, openers, closers, quotes.
+const char* const RULE_ESCAPES = "a%@()[]{}\"=+_$1";
+
+struct Worst {
+    double perUnit = 0;
+    std::string line;
+};
+
+// Locates at the three carets of `unit` repeated to the longest line, with every escape
+// character that the line holds, and with two it does not: one that a rule looks at (such lines
+// store more in the first pass) and "^". Any other escape character the line lacks reads it as
+// one of these two does.
+void Search(const std::string& unit, Worst& worst) {
+    lines::Text line = lines::Repeated(unit.c_str(), MAX_LINE_LENGTH);
+    std::string escapes = "^";
+    bool absentAdded = false;
+    for (const char* escape = RULE_ESCAPES; *escape; ++escape) {
+        bool held = unit.find(*escape) != std::string::npos;
+        if (held || !absentAdded) escapes += *escape;
+        absentAdded = absentAdded || !held;
+    }
+    for (const char* escape = escapes.c_str(); *escape; ++escape) {
+        for (int32_t caret : {0, MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH}) {
+            LocateReference(line.c_str(), caret, WCHAR(*escape));
+            double perUnit = double(LocatorWork()) / (MAX_LINE_LENGTH + 1);
+            if (perUnit > worst.perUnit)
+                worst = {perUnit,
+                         "\"" + unit + "\" escape " + *escape + " caret " + std::to_string(caret)};
+        }
+    }
+}
+
+} // namespace
+
+TEST(LocatorWork, StaysLinearOnRepeatedTokens) {
+    if (!FULL_SEARCH) GTEST_SKIP() << "the full search runs in the optimised builds";
+    const std::vector<std::string>& tokens = lines::LocatorTokens();
+    Worst worst;
+    for (const std::string& first : tokens) {
+        Search(first, worst);
+        for (const std::string& second : tokens) Search(first + second, worst);
+    }
+    std::mt19937 random(20261209);
+    for (int sample = 0; sample < 100; ++sample) {
+        std::string unit;
+        for (int i = 3 + int(random() % 6); i > 0; --i) unit += tokens[random() % tokens.size()];
+        Search(unit, worst);
+    }
+    // The line of the benchmark's worst case, found by this search.
+    Search(lines::WORST_WORK_UNIT, worst);
+    std::printf("worst work per unit: %.2f, %s\n", worst.perUnit, worst.line.c_str());
+    EXPECT_LE(worst.perUnit, double(MAX_LOCATOR_WORK_PER_UNIT)) << worst.line;
+}
+
+#endif
