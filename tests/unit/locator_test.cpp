@@ -77,6 +77,7 @@ TEST(LocateReference, DocumentedExamples) {
             {WIDE("%@f[%=]"), 6, 4, 5, 2},
             {WIDE("x %@f[%(x] %b"), 12, 11, 12, 3},
             {WIDE("%@x["), 2, NONE, NONE, NONE},
+            {WIDE("x%[a%b]"), 5, 4, 5, 2}, // the line traced through the passes in locator.cpp
         },
         '^');
 }
