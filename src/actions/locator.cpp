@@ -868,8 +868,7 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     for (;;) {
         COUNT_WORK(1);
         int32_t p = int32_t(v >> 1);
-        Move move = MoveFrom(p, int(v & 1));
-        if (!move.literal && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
+        if (IsNormalNode(v) && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
             int form = Form(p);
             if (form == PLAIN_VARIABLE) return ReferenceSpan{p, unitSlots[p + 1], target};
             if (form == EQUALS_FORM || form == PLUS_FORM) return ReferenceSpan{p, p + 1, target};
@@ -878,7 +877,7 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
             ++depth;
             continue;
         }
-        uint16_t q = Holder(move.next);
+        uint16_t q = Holder(MoveFrom(p, int(v & 1)).next);
         // (The target lies before the limit, so the descent meets it first; should it not, the
         // call refuses rather than read on.)
         assert(q != NONE);
