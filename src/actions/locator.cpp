@@ -851,7 +851,7 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     while (limit > 0) {
         COUNT_WORK(1);
         int32_t p = limit - 1;
-        if (Class(p) == PERCENT_UNIT && RecordsAroundCaret(p, caret)) break;
+        if (RecordsAroundCaret(p, caret)) break; // (only a "%" has a form)
         limit = p;
     }
     if (limit == 0) return none;

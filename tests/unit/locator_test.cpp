@@ -121,6 +121,7 @@ TEST(LocateReference, NamesBracketsAndTwoUnitClosers) {
         {
             {WIDE("%_x$y+"), 5, 0, 4, 1},         // "_" first, "$" inside
             {WIDE("%9lives"), 2, 0, 6, 1},        // a digit first
+            {WIDE("%Zz%az"), 2, 0, 2, 1},         // letters at both ends of the alphabet
             {WIDE("%x["), 2, 0, 1, 1},            // "[" at the end: a plain variable
             {WIDE("%x[]"), 4, 0, 3, 1},           // an empty index
             {WIDE("%[[a]b]]"), 3, 0, 7, 1},       // "]]" ends a double bracket, "]" alone does not
