@@ -18,7 +18,8 @@ lines or static_assert conditions, which are checked by the compiler alone):
     drop    one operand of a && or || dropped, with its operator
     limit   an integer limit off by one: the literal or UPPER_SNAKE constant that is a whole
             side of a comparison, the value of a constexpr or const UPPER_SNAKE constant, the
-            size or index in brackets ([N], [LIMIT])
+            index in brackets ([N], [LIMIT]) one off either way, the size of an array being
+            declared one smaller (one larger is a bigger buffer, which no test could tell)
     const   the literal after a binary + or - (or += and -=) one less and one more: + 1 to + 0
 For a comparison with a whole-side limit, only the off-by-one that the flipped comparison does
 not already make is planted (x < N + 1 is x <= N for integers): both directions are covered, and
@@ -207,8 +208,30 @@ def IsInteger(token):
     return token.kind == "num" and INTEGER.match(token.text.replace("'", "")) is not None
 
 
+# Enumerators are names, not limits: one off is another enumerator or none. Filled by
+# CollectEnumerators before the mutants are made.
+ENUMERATORS = set()
+
+
+def CollectEnumerators(tokens):
+    for k, token in enumerate(tokens):
+        if token.text != "enum":
+            continue
+        j = k + 1
+        while j < len(tokens) and tokens[j].text not in ("{", ";"):
+            j += 1
+        if j >= len(tokens) or tokens[j].text == ";":
+            continue
+        expect_name = True
+        for t in tokens[j + 1:Matching(tokens, j, "{", "}")]:
+            if expect_name and t.kind == "id":
+                ENUMERATORS.add(t.text)
+            expect_name = t.text == ","
+
+
 def IsLimit(token):
-    return IsInteger(token) or (token.kind == "id" and UPPER.match(token.text) is not None)
+    return IsInteger(token) or (token.kind == "id" and UPPER.match(token.text) is not None and
+                                token.text not in ENUMERATORS)
 
 
 def OffByOne(token, delta):
@@ -254,6 +277,54 @@ def Boundary(line_tokens, j):
         text in KEYWORDS
 
 
+def HasTopLevel(line_tokens, first, last, operator):
+    depth = 0
+    for token in line_tokens[first:last + 1]:
+        depth += token.text in OPENING
+        depth -= token.text in CLOSING
+        if depth == 0 and token.text == operator:
+            return True
+    return False
+
+
+def SwapLogic(text, line_tokens, k):
+    """The line with the && or || at k swapped for the other. Where that mixes && and || in one
+    chain, the parentheses the language's precedence implies are written out, as the compiler
+    asks (-Wparentheses): a || b || c becomes (a && b) || c, a && b && c becomes a || (b && c)."""
+    new = LOGIC_SWAPS[line_tokens[k].text]
+    delimiters = {"&&", "||"} if new == "&&" else {"||"}
+    left = Term(line_tokens, k, -1, delimiters)
+    right = Term(line_tokens, k, +1, delimiters)
+    if left is None or right is None:
+        return text[:line_tokens[k].col] + new + text[line_tokens[k].end:]
+    a, b = line_tokens[left].col, line_tokens[right].end
+    left_text = text[a:line_tokens[k].col].rstrip()
+    right_text = text[line_tokens[k].end:b].lstrip()
+    if new == "&&":
+        outside = [line_tokens[j].text for j in (left - 1, right + 1) if 0 <= j < len(line_tokens)]
+        middle = "%s && %s" % (left_text, right_text)
+        return text[:a] + ("(%s)" % middle if "||" in outside else middle) + text[b:]
+    if HasTopLevel(line_tokens, left, k - 1, "&&"):
+        left_text = "(%s)" % left_text
+    if HasTopLevel(line_tokens, k + 1, right, "&&"):
+        right_text = "(%s)" % right_text
+    return text[:a] + "%s || %s" % (left_text, right_text) + text[b:]
+
+
+def IsDeclaredSize(line_tokens, k):
+    """True when the [ at k opens the size of an array being declared (WCHAR buffer[N],
+    names[N][M], WCHAR* text[N]): an identifier after a type, not an index after an operator."""
+    j = k - 1
+    while j >= 0 and line_tokens[j].text == "]":
+        j = next((i for i in range(j, -1, -1) if line_tokens[i].text == "["), 0) - 1
+    if j < 1 or line_tokens[j].kind != "id":
+        return False
+    before = line_tokens[j - 1]
+    if before.text in ("*", "&") and j >= 2:
+        before = line_tokens[j - 2]
+    return before.kind == "id" and before.text not in KEYWORDS
+
+
 def LineMutants(text, line_tokens):
     """(kind, mutated line, what changed) for one line of code."""
     out = []
@@ -283,7 +354,7 @@ def LineMutants(text, line_tokens):
                         out.append(("limit", Replace(j, j, new),
                                     "%s to %s" % (line_tokens[j].text, new)))
         elif t in LOGIC_SWAPS:
-            out.append(("logic", Replace(k, k, LOGIC_SWAPS[t]), "%s to %s" % (t, LOGIC_SWAPS[t])))
+            out.append(("logic", SwapLogic(text, line_tokens, k), "%s to %s" % (t, LOGIC_SWAPS[t])))
             delimiters = {"&&", "||"} if t == "&&" else {"||"}
             left = Term(line_tokens, k, -1, delimiters)
             right = Term(line_tokens, k, +1, delimiters)
@@ -307,7 +378,8 @@ def LineMutants(text, line_tokens):
                                     "%s %s to %s %s" % (t, line_tokens[k + 1].text, t, new)))
         elif t == "[" and k + 2 < len(line_tokens) and line_tokens[k + 2].text == "]" and \
                 IsLimit(line_tokens[k + 1]):
-            for delta in (-1, +1):
+            # A buffer declared one larger changes nothing a test could see: only one smaller.
+            for delta in (-1,) if IsDeclaredSize(line_tokens, k) else (-1, +1):
                 new = OffByOne(line_tokens[k + 1], delta)
                 if new is not None:
                     out.append(("limit", Replace(k + 1, k + 1, new),
@@ -346,9 +418,10 @@ def MutantsOfSource(path, source):
     for number in sorted(by_line):
         original = lines[number - 1]
         for kind, mutated, change in LineMutants(original, by_line[number]):
-            if mutated == original or (number, mutated) in seen:
+            same = " ".join(mutated.split())
+            if same == " ".join(original.split()) or (number, same) in seen:
                 continue
-            seen.add((number, mutated))
+            seen.add((number, same))
             mutants.append({"file": path, "line": number, "kind": kind, "change": change,
                             "original": original, "mutated": mutated})
     return mutants
@@ -723,6 +796,9 @@ def Arguments():
 def main():
     args = Arguments()
     files = SourceFiles(REPO, args.files, args.exclude)
+    for path in SourceFiles(REPO, [], []):
+        with open(os.path.join(REPO, path), encoding="utf-8") as f:
+            CollectEnumerators(Lex(f.read()))
     mutants = [m for path in files for m in FileMutants(path)]
     if args.sample is not None:
         mutants = Sample(mutants, args.sample, args.seed)
