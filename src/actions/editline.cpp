@@ -5,6 +5,7 @@
 
 #include "widetext.h"
 
+#include <assert.h>
 #include <string.h>
 
 size_t EditLineLength(const WCHAR* line) {
@@ -18,7 +19,7 @@ int32_t CaretIndex(const KeyEvent* event) {
 
 // The caret is compared as an address, never read through: a host may hand over a stray pointer.
 int32_t CaretIndexIn(const KeyEvent* event, size_t length) {
-    if (!event->line || !event->cursor) return -1;
+    assert(event && event->line);
     uintptr_t line = reinterpret_cast<uintptr_t>(event->line);
     uintptr_t caret = reinterpret_cast<uintptr_t>(event->cursor);
     if (caret < line) return -1;

@@ -14,7 +14,8 @@ size_t EditLineLength(const WCHAR* line);
 int32_t CaretIndex(const KeyEvent* event);
 
 // The same for a line already known to hold `length` units: the line is long, and each pass over
-// it counts on a keystroke.
+// it counts on a keystroke. The event and its line are not null; a null caret is the address 0,
+// before any line.
 int32_t CaretIndexIn(const KeyEvent* event, size_t length);
 
 // True when putting `added` units in place of `removed` units of a line of `length` units leaves

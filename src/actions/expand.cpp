@@ -7,6 +7,8 @@
 // keystrokes.
 #include "expand.h"
 
+#include <assert.h>
+
 #include "../host/escapechar.h"
 #include "../host/silenced.h"
 #include "editline.h"
@@ -47,7 +49,11 @@ int ExpandAtCaret(KeyEvent* event) {
 
     WCHAR escape = GetEscapeChar();
     ReferenceSpan span = LocateReference(line, caret, escape);
-    if (span.first < 0 || span.last < span.first || size_t(span.last) >= lineLength) return 0;
+    if (span.first < 0) return 0;
+    // The locator finds a span of the line or none; should it not, the keystroke refuses.
+    bool inLine = span.last >= span.first && size_t(span.last) < lineLength;
+    assert(inLine);
+    if (!inLine) return 0;
 
     // An over-long reference is refused, not cut.
     size_t referenceLength = size_t(span.last - span.first) + 1;

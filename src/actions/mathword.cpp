@@ -47,7 +47,8 @@ int MathWord(WCHAR* line, int32_t* caret) {
     int32_t length = int32_t(EditLineLength(line));
     if (length == 0) return 0;
     int32_t at = *caret;
-    if (at < 0 || at > length) return 0;
+    // (A caret past the line's end finds no word that reaches it.)
+    if (at < 0) return 0;
 
     Word word = FindWord(line, length, at);
     if (word.start < 0 || word.end < at - 1) return 0;

@@ -31,8 +31,9 @@ int DescribeHotkeys(WCHAR* out) {
     return 0;
 }
 
+// (A null name equals no text.)
 static bool IsOurCommand(const WCHAR* name) {
-    return name && WideEqualsFolded(name, WIDE("tallix"));
+    return WideEqualsFolded(name, WIDE("tallix"));
 }
 
 // The usage text from its TALLIX line on: past the first line feed and the blank lines after it.

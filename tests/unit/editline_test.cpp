@@ -88,6 +88,10 @@ TEST_F(EditLineTest, LineOperationsStayInsideTheLine) {
     EXPECT_EQ(0, TakeCmdClearCount());
     DeleteFromLine(nullptr, 0, 1);
     InsertIntoLine(nullptr, WIDE("x"), 0);
+    stray.event.line = nullptr;
+    DeleteFromLine(&stray.event, 0, 1);
+    InsertIntoLine(&stray.event, WIDE("x"), 0);
+    EXPECT_EQ(0, stray.event.redraw);
     InsertIntoLine(&stray.event, nullptr, 0);
 }
 
@@ -108,11 +112,12 @@ TEST_F(EditLineTest, SplicesFitUpToTheLongestLine) {
 }
 
 TEST_F(EditLineTest, HostAnswersAreTrustedOnlyWithTheirTerminator) {
-    std::vector<WCHAR> buffer(HOST_BUFFER_CAPACITY, 0);
+    // One unit more than the buffer, a terminator that must not be read.
+    std::vector<WCHAR> buffer(HOST_BUFFER_CAPACITY + 1, 0);
     EXPECT_EQ(0, HostAnswerLength(buffer.data()));
-    std::fill(buffer.begin(), buffer.end() - 1, WCHAR('a'));
+    std::fill(buffer.begin(), buffer.end() - 2, WCHAR('a'));
     EXPECT_EQ(int32_t(HOST_BUFFER_CAPACITY - 1), HostAnswerLength(buffer.data()));
-    buffer.back() = 'a';
+    buffer[HOST_BUFFER_CAPACITY - 1] = 'a';
     EXPECT_EQ(-1, HostAnswerLength(buffer.data()));
     buffer[3] = 0; // a terminator early on does not make up for the missing last one
     EXPECT_EQ(-1, HostAnswerLength(buffer.data()));

@@ -169,14 +169,14 @@ TEST_F(Expand, OnlyTheExpansionIsSilenced) {
 
 TEST_F(Expand, ReferenceBufferLimit) {
     // "%" and a name: 8,191 units are handed to the host, 8,192 are refused.
-    for (size_t length : {MAX_REFERENCE_LENGTH, MAX_REFERENCE_LENGTH + 1}) {
+    for (size_t length : {size_t(8191), size_t(8192)}) {
         support::ResetPluginState();
         PluginSettings.ErrorBeep = 1;
         Text reference = WIDE("%") + Repeat('n', length - 1);
         TakeCmdSetExpansion(reference.c_str(), WIDE("short"));
         EditLine edit(WIDE("x ") + reference, length + 2, DEFAULT_HOTKEY);
         key(&edit.event);
-        bool fits = length <= MAX_REFERENCE_LENGTH;
+        bool fits = length == 8191;
         EXPECT_EQ(Utf8(fits ? Text(WIDE("x short")) : WIDE("x ") + reference), edit.Utf8Line());
         EXPECT_EQ(fits ? 7 : long(length + 2), edit.Caret());
         EXPECT_EQ(fits ? 0 : 1, TakeCmdHonkCount()) << length;

@@ -70,6 +70,7 @@ TEST_F(Math, QuotesAndTheRunningQuoteFlag) {
         {WIDE("\"\"1\"\""), 0, WIDE("\"1\"")}, // only one pair
         {WIDE("\"5 x"), 0, WIDE("\"5 x")},     // an open quote stays, and so does its space
         {WIDE("\"a"), 0, WIDE("\"a")},
+        {WIDE("\"7\""), 0, WIDE("7")}, // the shortest word that loses its quotes
         {WIDE("\""), 1, WIDE("\"")},
         {WIDE("2*\"3 + 4\"*5 end"), 3, WIDE("2*\"3 + 4\"*5")}, // quoted spaces inside a word
         // A quote left open in the text before the caret's run keeps the word going from there.
@@ -84,6 +85,12 @@ TEST_F(Math, QuotesAndTheRunningQuoteFlag) {
         EXPECT_EQ(1, MathWord(edit.event.line, &caret)) << Utf8(c.line);
         EXPECT_EQ(std::vector<Text>{c.evaluated}, support::HostInputs('V')) << Utf8(c.line);
     }
+    // Two quotes alone leave nothing to evaluate: the host is not asked.
+    support::ResetPluginState();
+    EditLine empty(WIDE("a \"\" b"), 0);
+    int32_t caret = 3;
+    EXPECT_EQ(0, MathWord(empty.event.line, &caret));
+    EXPECT_EQ(std::vector<Text>{}, support::HostInputs('V'));
 }
 
 TEST_F(Math, MissingArguments) {
