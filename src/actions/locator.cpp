@@ -753,8 +753,9 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
     while (c != s && c != NONE) {
         COUNT_WORK(1);
         assert(g.chainDepth[c] > floor);
+        // (A closer below s has a parent, so its jump lands on a closer too.)
         uint16_t jump = g.link[c];
-        if (jump != NONE && g.chainDepth[jump] >= floor) {
+        if (g.chainDepth[jump] >= floor) {
             if (g.stretch[c] > best) best = g.stretch[c];
             c = jump;
         } else {

@@ -54,8 +54,6 @@ void Search(const std::string& unit, Worst& worst) {
     }
 }
 
-} // namespace
-
 TEST(LocatorWork, StaysLinearOnRepeatedTokens) {
     if (!FULL_SEARCH) GTEST_SKIP() << "the full search runs in the optimised builds";
     const std::vector<std::string>& tokens = lines::LocatorTokens();
@@ -72,6 +70,63 @@ TEST(LocatorWork, StaysLinearOnRepeatedTokens) {
     }
     // The line of the benchmark's worst case, found by this search.
     Search(lines::WORST_WORK_UNIT, worst);
+    std::printf("worst work per unit: %.2f, %s\n", worst.perUnit, worst.line.c_str());
+    EXPECT_LE(worst.perUnit, double(MAX_LOCATOR_WORK_PER_UNIT)) << worst.line;
+}
+
+// Locates in `line` at three carets from its middle to its end.
+void Measure(const lines::Text& line, const std::string& name, char escape, Worst& worst) {
+    for (int32_t caret : {MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH * 3 / 4, MAX_LINE_LENGTH}) {
+        LocateReference(line.c_str(), caret, WCHAR(escape));
+        double perUnit = double(LocatorWork()) / (MAX_LINE_LENGTH + 1);
+        if (perUnit > worst.perUnit)
+            worst = {perUnit, name + " escape " + escape + " caret " + std::to_string(caret)};
+    }
+}
+
+} // namespace
+
+// Lines of two or three stretches, each a pattern of one to three tokens repeated: a stretch of
+// closers after one of openers makes long chains of closers that many runs climb.
+TEST(LocatorWork, StaysLinearOnLinesOfSeveralStretches) {
+    if (!FULL_SEARCH) GTEST_SKIP() << "the full search runs in the optimised builds";
+    const std::vector<std::string>& tokens = lines::LocatorTokens();
+    const std::string escapes = std::string(RULE_ESCAPES) + "^";
+    std::mt19937 random(1);
+    Worst worst;
+    for (int sample = 0; sample < 300; ++sample) {
+        lines::Text line;
+        std::string name;
+        for (int stretch = 2 + int(random() % 2); stretch > 0; --stretch) {
+            std::string unit;
+            for (int i = 1 + int(random() % 3); i > 0; --i)
+                unit += tokens[random() % tokens.size()];
+            size_t left = MAX_LINE_LENGTH - line.size();
+            line +=
+                lines::Repeated(unit.c_str(), stretch == 1 ? left : left * (1 + random() % 3) / 4);
+            name += "[" + unit + "]";
+        }
+        Measure(line, name, escapes[random() % escapes.size()], worst);
+    }
+    // Lines on which a wider search of this kind found that a climb of one closer at a time
+    // (no jumps) takes 13 to 50 steps per unit: their stretches, in sixteenths of the line.
+    const struct {
+        const char* units[3];
+        int sixteenths[3];
+        char escape;
+    } found[] = {
+        {{"%((", "^)]]", "))%a"}, {12, 3, 1}, '%'},
+        {{"%%(", ")}%a", "\"%a%%"}, {4, 6, 6}, '^'},
+        {{"%@f[())", "][", "%=%[["}, {4, 6, 6}, '%'},
+        {{"%=%(%a[", "%a[))", "%a[%a[("}, {12, 2, 2}, '+'},
+    };
+    for (const auto& f : found) {
+        lines::Text line;
+        for (int i = 0; i < 3; ++i)
+            line += lines::Repeated(f.units[i], i == 2 ? MAX_LINE_LENGTH - line.size()
+                                                       : MAX_LINE_LENGTH / 16 * f.sixteenths[i]);
+        Measure(line, std::string(f.units[0]) + "..." + f.units[2], f.escape, worst);
+    }
     std::printf("worst work per unit: %.2f, %s\n", worst.perUnit, worst.line.c_str());
     EXPECT_LE(worst.perUnit, double(MAX_LOCATOR_WORK_PER_UNIT)) << worst.line;
 }
