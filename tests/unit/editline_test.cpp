@@ -92,7 +92,10 @@ TEST_F(EditLineTest, LineOperationsStayInsideTheLine) {
     DeleteFromLine(&stray.event, 0, 1);
     InsertIntoLine(&stray.event, WIDE("x"), 0);
     EXPECT_EQ(0, stray.event.redraw);
-    InsertIntoLine(&stray.event, nullptr, 0);
+    EditLine good(WIDE("abc"), 1);
+    InsertIntoLine(&good.event, nullptr, 0);
+    EXPECT_EQ(0, good.event.redraw);
+    EXPECT_EQ(1, good.Caret());
 }
 
 TEST_F(EditLineTest, SplicesFitUpToTheLongestLine) {
