@@ -12,7 +12,8 @@ touched: the copy lives in its own folder (default /tmp/tallix-faults) with its 
     scripts/plant-faults.py --sample 40 --seed 7        40 mutants spread over the files
 
 Mutants (one line each, never in comments, string or character literals, #include and #pragma
-lines or static_assert conditions, which are checked by the compiler alone):
+lines, static_assert conditions, which are checked by the compiler alone, or assert
+conditions, which hold on every input, so that no test can see one weakened):
     cmp     a comparison flipped: < and <=, > and >=, == and != swap
     logic   && and || swap
     drop    one operand of a && or || dropped, with its operator
@@ -176,10 +177,12 @@ def Matching(tokens, k, opening, closing):
 
 
 def FreezeCompileTimeOnly(tokens):
-    """Marks what no mutant may touch: static_assert conditions (only the compiler reads them)
-    and the angle brackets of templates and casts, which are no comparisons."""
+    """Marks what no mutant may touch: static_assert conditions (only the compiler reads them),
+    assert conditions (an assertion holds on every input, so no test can see it weakened) and
+    the angle brackets of templates and casts, which are no comparisons."""
     for k, token in enumerate(tokens):
-        if token.text == "static_assert" and k + 1 < len(tokens) and tokens[k + 1].text == "(":
+        if token.text in ("static_assert", "assert") and k + 1 < len(tokens) \
+                and tokens[k + 1].text == "(":
             for j in range(k, Matching(tokens, k + 1, "(", ")") + 1):
                 tokens[j].frozen = True
         if token.text == "<" and k > 0 and (tokens[k - 1].text == "template"
