@@ -165,7 +165,7 @@ static_assert(sizeof CLASS_RULES == END_UNIT + 1, "one row per class");
 
 constexpr unsigned ClassesWith(unsigned rules) {
     unsigned classes = 0;
-    for (int c = 0; c <= END_UNIT; ++c)
+    for (unsigned c = 0; c < sizeof CLASS_RULES; ++c)
         if (CLASS_RULES[c] & rules) classes |= 1u << c;
     return classes;
 }
