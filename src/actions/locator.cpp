@@ -744,6 +744,8 @@ void LinkCloser(uint16_t c) {
 int32_t GainBefore(uint32_t x, uint16_t s) {
     const GainTables& g = work.gains;
     uint16_t q = Holder(x);
+    // (x lies before s, a kept node below the limit, so x has a holder; should it not, no gain.)
+    assert(q != NONE);
     if (q == NONE) return 0;
     bool atCloser = IsCloserUnit(q);
     int32_t best = atCloser ? 0 : g.stretch[q];
@@ -789,8 +791,9 @@ bool RecordsAroundCaret(int32_t p, int32_t caret) {
     uint32_t body = 2u * unitSlots[p + 1];
     uint16_t stop = unitSlots[p];
     int32_t own = stop != NONE && Qualifies(caret, CloserLast(p)) ? 1 : 0;
-    int32_t inside = stop != NONE && stop < gainLimit ? GainBefore(body, stop) : GainOf(body);
-    return inside > 0 && inside + 1 > own ? inside + 1 : own;
+    // (NONE is past every limit; own is at most 1, so a body's candidate outdoes it.)
+    int32_t inside = stop < gainLimit ? GainBefore(body, stop) : GainOf(body);
+    return inside > 0 ? inside + 1 : own;
 }
 
 // The sweep of pass 2, right to left from limit - 1: every kept position's gains, and where its

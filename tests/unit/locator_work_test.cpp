@@ -86,6 +86,16 @@ void Measure(const lines::Text& line, const std::string& name, char escape, Wors
 
 } // namespace
 
+// A line without "%", or a caret before the line, costs the classifying pass alone.
+TEST(LocatorWork, NoReferenceCostsOnePass) {
+    lines::Text line = lines::Repeated("(a)[b]{c}\"", 4096);
+    LocateReference(line.c_str(), 4096, '^');
+    EXPECT_EQ(4096u, LocatorWork());
+    line[100] = '%';
+    LocateReference(line.c_str(), -1, '^');
+    EXPECT_EQ(4096u, LocatorWork());
+}
+
 // Lines of two or three stretches, each a pattern of one to three tokens repeated: a stretch of
 // closers after one of openers makes long chains of closers that many runs climb.
 TEST(LocatorWork, StaysLinearOnLinesOfSeveralStretches) {
