@@ -518,6 +518,17 @@ def SyncTree(source, scratch):
 # ---- Running ---------------------------------------------------------------------------------
 
 
+def Outcome(code, out, failure):
+    """(None or what failed, the names that `failure`, a pattern with one group, finds in the
+    output) for a suite run that ended with `code`."""
+    if code == "timeout":
+        return "timeout", []
+    failed = sorted(set(re.findall(failure, out, re.M)))
+    if code != 0:
+        return ", ".join(failed) or "exit %s" % code, failed
+    return None, []
+
+
 def Run(command, cwd, timeout=None, log=None):
     """(exit code or 'timeout', output). The command runs in a process group of its own, so
     that a timeout ends it and everything it started."""
@@ -587,12 +598,7 @@ class Campaign:
         if self.failingUnit:
             unit.append("--gtest_filter=-" + ":".join(self.failingUnit))
         code, out = Run(unit, self.scratch, timeout=timeout)
-        if code == "timeout":
-            return "timeout", []
-        failed = sorted(set(re.findall(r"^\[  FAILED  \] ([\w/.]+)", out, re.M)))
-        if code != 0:
-            return ", ".join(failed) or "exit %s" % code, failed
-        return None, []
+        return Outcome(code, out, r"^\[  FAILED  \] ([\w/.]+)")
 
     def Ctest(self, timeout):
         """(None or what failed, names of the failed suites) for the other fast suites."""
@@ -602,24 +608,14 @@ class Campaign:
                         "-R", "^(%s)$" % "|".join(self.ctestSuites)]
         code, out = Run(ctest + ["--stop-on-failure"], self.scratch,
                         timeout=timeout * len(self.ctestSuites) + 30)
-        if code == "timeout":
-            return "timeout", []
-        failed = re.findall(r"^\s*\d+ - (\w+) \(", out, re.M)
-        if code != 0:
-            return ", ".join(failed) or "exit %s" % code, failed
-        return None, []
+        return Outcome(code, out, r"^\s*\d+ - (\w+) \(")
 
     def Replay(self):
         """(None or what failed, names of the failed targets) for the fuzz-corpus replay."""
         command = NICE + ["env", "FUZZ_WORK=" + os.path.join(self.scratch, "build/fuzz/replay"),
                           "scripts/fuzz-run.sh", "--replay"] + (self.fuzzTargets or [])
         code, out = Run(command, self.scratch, timeout=self.args.fuzz_timeout)
-        if code == "timeout":
-            return "timeout", []
-        failed = sorted(set(re.findall(r"^REPLAY FAIL (\w+)", out, re.M)))
-        if code != 0:
-            return ", ".join(failed) or "exit %s" % code, failed
-        return None, []
+        return Outcome(code, out, r"^REPLAY FAIL (\w+)")
 
     def FastSuites(self):
         """None when the fast suites pass, else what caught the mutant. The unit tests run first:

@@ -5,6 +5,7 @@
 // start, the middle and the end.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <string>
 
@@ -30,6 +31,21 @@ struct Worst {
     std::string line;
 };
 
+// Locates in `line` at each of `carets`, and keeps the most steps per unit in `worst`.
+void Measure(const lines::Text& line, const std::string& name, char escape,
+             std::initializer_list<int32_t> carets, Worst& worst) {
+    for (int32_t caret : carets) {
+        LocateReference(line.c_str(), caret, WCHAR(escape));
+        double perUnit = double(LocatorWork()) / (MAX_LINE_LENGTH + 1);
+        if (perUnit > worst.perUnit)
+            worst = {perUnit, name + " escape " + escape + " caret " + std::to_string(caret)};
+    }
+}
+
+// The carets from the middle of the longest line to its end.
+const std::initializer_list<int32_t> LATE_CARETS = {MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH * 3 / 4,
+                                                    MAX_LINE_LENGTH};
+
 // Locates at the three carets of `unit` repeated to the longest line, with every escape
 // character that the line holds, and with two it does not: one that a rule looks at (such lines
 // store more in the first pass) and "^". Any other escape character the line lacks reads it as
@@ -43,15 +59,9 @@ void Search(const std::string& unit, Worst& worst) {
         if (held || !absentAdded) escapes += *escape;
         absentAdded = absentAdded || !held;
     }
-    for (const char* escape = escapes.c_str(); *escape; ++escape) {
-        for (int32_t caret : {0, MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH}) {
-            LocateReference(line.c_str(), caret, WCHAR(*escape));
-            double perUnit = double(LocatorWork()) / (MAX_LINE_LENGTH + 1);
-            if (perUnit > worst.perUnit)
-                worst = {perUnit,
-                         "\"" + unit + "\" escape " + *escape + " caret " + std::to_string(caret)};
-        }
-    }
+    for (const char* escape = escapes.c_str(); *escape; ++escape)
+        Measure(line, "\"" + unit + "\"", *escape, {0, MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH},
+                worst);
 }
 
 TEST(LocatorWork, StaysLinearOnRepeatedTokens) {
@@ -72,16 +82,6 @@ TEST(LocatorWork, StaysLinearOnRepeatedTokens) {
     Search(lines::WORST_WORK_UNIT, worst);
     std::printf("worst work per unit: %.2f, %s\n", worst.perUnit, worst.line.c_str());
     EXPECT_LE(worst.perUnit, double(MAX_LOCATOR_WORK_PER_UNIT)) << worst.line;
-}
-
-// Locates in `line` at three carets from its middle to its end.
-void Measure(const lines::Text& line, const std::string& name, char escape, Worst& worst) {
-    for (int32_t caret : {MAX_LINE_LENGTH / 2, MAX_LINE_LENGTH * 3 / 4, MAX_LINE_LENGTH}) {
-        LocateReference(line.c_str(), caret, WCHAR(escape));
-        double perUnit = double(LocatorWork()) / (MAX_LINE_LENGTH + 1);
-        if (perUnit > worst.perUnit)
-            worst = {perUnit, name + " escape " + escape + " caret " + std::to_string(caret)};
-    }
 }
 
 } // namespace
@@ -116,7 +116,7 @@ TEST(LocatorWork, StaysLinearOnLinesOfSeveralStretches) {
                 lines::Repeated(unit.c_str(), stretch == 1 ? left : left * (1 + random() % 3) / 4);
             name += "[" + unit + "]";
         }
-        Measure(line, name, escapes[random() % escapes.size()], worst);
+        Measure(line, name, escapes[random() % escapes.size()], LATE_CARETS, worst);
     }
     // Lines on which a wider search of this kind found that a climb of one closer at a time
     // (no jumps) takes 13 to 50 steps per unit: their stretches, in sixteenths of the line.
@@ -135,7 +135,7 @@ TEST(LocatorWork, StaysLinearOnLinesOfSeveralStretches) {
         for (int i = 0; i < 3; ++i)
             line += lines::Repeated(f.units[i], i == 2 ? MAX_LINE_LENGTH - line.size()
                                                        : MAX_LINE_LENGTH / 16 * f.sixteenths[i]);
-        Measure(line, std::string(f.units[0]) + "..." + f.units[2], f.escape, worst);
+        Measure(line, std::string(f.units[0]) + "..." + f.units[2], f.escape, LATE_CARETS, worst);
     }
     std::printf("worst work per unit: %.2f, %s\n", worst.perUnit, worst.line.c_str());
     EXPECT_LE(worst.perUnit, double(MAX_LOCATOR_WORK_PER_UNIT)) << worst.line;
