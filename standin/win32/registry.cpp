@@ -3,8 +3,11 @@
 // file form for the demo host. With a file bound, the file is the registry: every call reads it
 // as it is at that moment, and every change is written to it at once (a temporary file renamed
 // over it, so a failed write leaves the old file whole); what cannot be read or written comes
-// back as the error of the call that needed it.
+// back as the error of the call that needed it. A call that changes the file holds a lock from
+// its read to its write, so that hosts sharing one file lose none of each other's writes.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,12 +147,71 @@ LSTATUS ReadText(const std::string& path, std::string* text) {
     return error ? FromErrno(error) : ERROR_SUCCESS;
 }
 
+// The file a path names, through any symbolic links; the path itself when it names nothing yet.
+std::string Resolved(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? resolved : path;
+}
+
+std::string TemporaryPrefix(const std::string& target) {
+    return target + ".tmp";
+}
+
+// The folder of a file, and the file's name in it.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The lock that every read-change-write of the bound file holds from the read to the rename, so
+// that hosts saving at once each change the file as the other left it, and none puts back a value
+// it read before the other wrote. It is an exclusive flock on the file's folder: the file itself
+// is replaced on every write, and a lock file would be one more file beside the user's.
+struct FileLock {
+    int fd = -1;
+    FileLock() = default;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() {
+        if (fd >= 0) close(fd); // closing the last descriptor lets the lock go
+    }
+};
+
+// Removes the temporary files of writers killed before their rename: under the lock no writer is
+// between its temporary file and its rename, so every one left is an orphan.
+void RemoveOrphanedTemporaries(const std::string& target) {
+    auto [folder, name] = SplitPath(TemporaryPrefix(target));
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = readdir(dir)) {
+        std::string entryName = entry->d_name;
+        if (entryName.size() <= name.size() || entryName.compare(0, name.size(), name) != 0)
+            continue;
+        if (entryName.find_first_not_of("0123456789", name.size()) != std::string::npos) continue;
+        unlinkat(dirfd(dir), entryName.c_str(), 0);
+    }
+    closedir(dir);
+}
+
+// With a file bound: takes the lock (waiting for a writer that holds it), then clears what killed
+// writers left.
+LSTATUS LockBoundFile(FileLock& lock) {
+    if (g.boundFile.empty()) return ERROR_SUCCESS;
+    std::string target = Resolved(g.boundFile);
+    lock.fd = open(SplitPath(target).first.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock.fd < 0) return FromErrno(errno);
+    while (flock(lock.fd, LOCK_EX) != 0)
+        if (errno != EINTR) return FromErrno(errno);
+    RemoveOrphanedTemporaries(target);
+    return ERROR_SUCCESS;
+}
+
 // Replaces `path` by a file holding `text`: written beside it, flushed, then renamed over it, so
 // the old file stays whole when anything fails. A file without write permission is refused even
 // for root, as Windows refuses a read-only file; a symbolic link keeps pointing at the new file.
 LSTATUS WriteAtomically(const std::string& path, const std::string& text) {
-    char resolved[PATH_MAX];
-    std::string target = realpath(path.c_str(), resolved) ? resolved : path;
+    std::string target = Resolved(path);
     struct stat info;
     mode_t mode = 0600;
     if (stat(target.c_str(), &info) == 0) {
@@ -158,7 +220,7 @@ LSTATUS WriteAtomically(const std::string& path, const std::string& text) {
     } else if (errno != ENOENT) {
         return FromErrno(errno);
     }
-    std::string temporary = target + ".tmp" + std::to_string(getpid());
+    std::string temporary = TemporaryPrefix(target) + std::to_string(getpid());
     int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return FromErrno(errno);
     int error = fchmod(fd, mode) != 0 ? errno : 0;
@@ -331,6 +393,8 @@ extern "C" LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWO
     g.log.push_back(std::string("create ") + RootText(root) + "\\" + ToUtf8(Text(subKey)));
     if (!result) return ERROR_ACCESS_DENIED;
     if (ShouldFail(RegOp::Create, u"")) return ERROR_ACCESS_DENIED;
+    FileLock lock;
+    if (LSTATUS status = LockBoundFile(lock)) return status;
     if (LSTATUS status = Refresh()) return status;
     bool created = !g.keys.count(Id(root, Text(subKey)));
     if (!g.boundFile.empty() && RootName(root) &&
@@ -374,6 +438,8 @@ extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, con
     g.log.push_back("set " + ToUtf8(Text(name)));
     if (ShouldFail(RegOp::Set, Text(name))) return ERROR_ACCESS_DENIED;
     if (!key) return ERROR_ACCESS_DENIED;
+    FileLock lock;
+    if (LSTATUS status = LockBoundFile(lock)) return status;
     if (LSTATUS status = Refresh()) return status;
     std::vector<uint8_t> bytes(data, data + (data ? size : 0));
     if (!g.boundFile.empty() && RootName(key->root)) {
