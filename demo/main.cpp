@@ -8,8 +8,9 @@
 // markup instead (script.h; "-" reads it from standard input).
 //
 // Settings the plugin saves persist in a registry file: $TALLIX_REGISTRY, or else
-// tallix/registry.reg under $XDG_CONFIG_HOME or ~/.config. The prompt's history is kept beside
-// it, in "history".
+// tallix/registry.reg under $XDG_CONFIG_HOME or ~/.config. The prompt's history is kept in
+// tallix/tallix_history under $XDG_STATE_HOME or ~/.local/state. Without a HOME that names a
+// folder (and no variable that names a place), settings and history last for the session.
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,12 +63,36 @@ std::string DefaultPluginPath() {
     return Folder(Folder(self)) + "/libTallix.so";
 }
 
+// HOME when it names an existing folder by an absolute path, or else nothing: a HOME that is unset
+// or names no folder is no place to keep files.
+std::string UsableHome() {
+    const char* home = std::getenv("HOME");
+    struct stat info;
+    if (!home || *home != '/' || stat(home, &info) != 0 || !S_ISDIR(info.st_mode)) return "";
+    return home;
+}
+
+// A base folder of the XDG convention: the variable when it holds an absolute path (a relative
+// one is ignored, as the convention says), or else `underHome` in a usable HOME; else nothing.
+std::string XdgFolder(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    if (value && *value == '/') return value;
+    std::string home = UsableHome();
+    return home.empty() ? "" : home + "/" + underHome;
+}
+
+// The settings file, or nothing when there is no place for one.
 std::string RegistryPath() {
     if (const char* path = std::getenv("TALLIX_REGISTRY"); path && *path) return path;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = config && *config ? config : std::string(home ? home : ".") + "/.config";
-    return base + "/tallix/registry.reg";
+    std::string base = XdgFolder("XDG_CONFIG_HOME", ".config");
+    return base.empty() ? "" : base + "/tallix/registry.reg";
+}
+
+// The prompt's history, where the XDG convention keeps state, in a file of its own name; or
+// nothing, and the history lasts for the session.
+std::string HistoryPath() {
+    std::string base = XdgFolder("XDG_STATE_HOME", ".local/state");
+    return base.empty() ? "" : base + "/tallix/tallix_history";
 }
 
 // Creates the folders above `path` that are missing.
@@ -87,25 +112,38 @@ bool ParseVersion(const char* text, int* version) {
     return true;
 }
 
-bool ParseOptions(int argc, char** argv, Options* options) {
+// What the command line asks for: to run, to print the usage, or nothing it can do (told).
+enum class Parsed { RUN, HELP, BAD };
+
+Parsed ParseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
-        bool more = i + 1 < argc;
-        if (!std::strcmp(argv[i], "--host-version") && more) {
-            if (!ParseVersion(argv[++i], &options->hostVersion)) {
+        const char* option = argv[i];
+        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) return Parsed::HELP;
+        bool takesValue = !std::strcmp(option, "--host-version") ||
+                          !std::strcmp(option, "--plugin") || !std::strcmp(option, "--script");
+        if (!takesValue) {
+            std::cerr << "tallix-host: unknown option \"" << option << "\"\n";
+            return Parsed::BAD;
+        }
+        if (i + 1 == argc) {
+            std::cerr << "tallix-host: " << option << " needs a value\n";
+            return Parsed::BAD;
+        }
+        const char* value = argv[++i];
+        if (!std::strcmp(option, "--host-version")) {
+            if (!ParseVersion(value, &options->hostVersion)) {
                 std::cerr << "tallix-host: --host-version takes a major version from "
                           << OLDEST_HOST_VERSION << " to " << NEWEST_HOST_VERSION << ", not \""
-                          << argv[i] << "\"\n";
-                return false;
+                          << value << "\"\n";
+                return Parsed::BAD;
             }
-        } else if (!std::strcmp(argv[i], "--plugin") && more) {
-            options->plugin = argv[++i];
-        } else if (!std::strcmp(argv[i], "--script") && more) {
-            options->script = argv[++i];
+        } else if (!std::strcmp(option, "--plugin")) {
+            options->plugin = value;
         } else {
-            return false;
+            options->script = value;
         }
     }
-    return true;
+    return Parsed::RUN;
 }
 
 // The host speaks UTF-8 whatever the environment says: without a UTF-8 locale the editor would
@@ -132,9 +170,14 @@ void OnRegistryProblem(const std::string& message) {
 // variables, output shown, and the hooks that ring and draw.
 void SetUpHost(const Options& options, bool interactive) {
     std::string registry = RegistryPath();
-    MakeFolders(registry);
     standin::RegistrySetProblemHook(OnRegistryProblem);
-    standin::RegistryBindFile(registry);
+    if (registry.empty()) {
+        std::cerr << "tallix-host: HOME names no folder, and neither TALLIX_REGISTRY nor "
+                     "XDG_CONFIG_HOME is set: settings last for this session only\n";
+    } else {
+        MakeFolders(registry);
+        standin::RegistryBindFile(registry);
+    }
     TakeCmdReset();
     TakeCmdSetEcho(1);
     TakeCmdSetEnvironmentLookup(1);
@@ -187,6 +230,26 @@ void NameUndeliveredKeys(Session& session) {
             missing + "\n");
 }
 
+// The key the plugin's usage text names in "Press <key> to <what>", or nothing.
+std::string KeyInUsage(const std::string& usage, const std::string& what) {
+    size_t end = usage.find(" to " + what);
+    size_t start = end == std::string::npos ? end : usage.rfind("Press ", end);
+    return start == std::string::npos ? "" : usage.substr(start + 6, end - start - 6);
+}
+
+// The start-up hint, with the hotkeys in force as the plugin's usage text names them.
+std::string StartupHint(Session& session) {
+    std::string hint = "tallix /? for help; exit or Ctrl-D to leave.\n";
+    WCHAR usage[1024] = {0}; // the room a host gives the usage text
+    WCHAR name[] = u"tallix";
+    if (!session.plugin.usage || session.plugin.usage(name, usage) != 1) return hint;
+    std::string text = standin::ToUtf8(std::u16string(usage, usage + 1023).c_str());
+    std::string expand = KeyInUsage(text, "expand"), math = KeyInUsage(text, "do math");
+    if (expand.empty() || math.empty()) return hint;
+    return expand + " expands the variable or function at the caret, " + math +
+           " does the math on the word; " + hint;
+}
+
 int RunCommands(Session& session) {
     std::string text;
     while (!session.exitRequested && std::getline(std::cin, text)) {
@@ -202,9 +265,15 @@ int RunCommands(Session& session) {
 int main(int argc, char** argv) {
     using namespace demo;
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
+    switch (ParseOptions(argc, argv, &options)) {
+    case Parsed::HELP:
+        std::cout << USAGE;
+        return 0;
+    case Parsed::BAD:
         std::cerr << USAGE;
         return 2;
+    case Parsed::RUN:
+        break;
     }
     UseUtf8();
     Session& session = TheSession();
@@ -225,9 +294,10 @@ int main(int argc, char** argv) {
         result = session.exitCode;
     } else if (interactive) {
         NameUndeliveredKeys(session);
-        Say("Alt-X expands the variable or function at the caret, Alt-= does the math on the word "
-            "(the defaults); tallix /? for help; exit or Ctrl-D to leave.\n");
-        RunPrompt(session, Folder(RegistryPath()) + "/history");
+        Say(StartupHint(session));
+        std::string history = HistoryPath();
+        if (!history.empty()) MakeFolders(history);
+        RunPrompt(session, history);
         result = session.exitCode;
     } else {
         result = RunCommands(session);

@@ -3,6 +3,7 @@
 // and the stand-in host's expansion and arithmetic as `echo` shows them.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -313,6 +314,83 @@ TEST_F(ScriptMode, WithoutThePluginTheHostSaysSoAndKeepsWorking) {
 } // namespace
 
 namespace {
+
+// The exit code of a shell command and everything it printed.
+std::pair<int, std::string> Shell(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+}
+
+TEST_F(ScriptMode, HelpExitsZeroAndAMistakeIsNamed) {
+    const std::string host = TALLIX_HOST;
+    auto [helpCode, help] = Shell(host + " --help");
+    EXPECT_EQ(0, helpCode);
+    EXPECT_EQ(0u, help.rfind("usage: tallix-host", 0)) << help;
+    auto [bogusCode, bogus] = Shell(host + " --bogus");
+    EXPECT_EQ(2, bogusCode);
+    EXPECT_EQ(0u, bogus.rfind("tallix-host: unknown option \"--bogus\"\nusage:", 0)) << bogus;
+    auto [bareCode, bare] = Shell(host + " --plugin");
+    EXPECT_EQ(2, bareCode);
+    EXPECT_EQ(0u, bare.rfind("tallix-host: --plugin needs a value\n", 0)) << bare;
+}
+
+// Without a HOME that names a folder the host says where settings go, and writes nothing: not in
+// the folder it runs in, and not a HOME that does not exist.
+TEST_F(ScriptMode, WithoutAHomeSettingsLastForTheSession) {
+    std::string here = folder_ + "/here";
+    ASSERT_EQ(0, mkdir(here.c_str(), 0700));
+    for (const char* home : {"", " HOME=/nonexistent/tallix-home"}) {
+        auto [code, out] =
+            Shell("cd " + here + " && echo 'tallix /Q F5 /S' | env -i PATH=/usr/bin" + home + " " +
+                  TALLIX_HOST);
+        EXPECT_EQ(0, code) << out;
+        EXPECT_NE(std::string::npos, out.find("settings last for this session only")) << out;
+        EXPECT_EQ(0, Shell("rmdir " + here + " && mkdir " + here).first) << home; // still empty
+        EXPECT_NE(0, access("/nonexistent/tallix-home", F_OK));
+    }
+    rmdir(here.c_str());
+}
+
+// Two hosts on one settings file, saving over and over at once, one under HKCU and one under
+// HKLM: the last value each saved is the one the file keeps.
+TEST_F(ScriptMode, TwoHostsSavingAtOnceLoseNoSave) {
+    std::string commands[2];
+    for (int i = 0; i < 200; ++i) commands[0] += "tallix /Q F5 /S\n";
+    commands[0] += "tallix /Q F12 /S\nexit\n";
+    for (int i = 0; i < 300; ++i) commands[1] += "tallix /Q Ctrl-F3 /S!\n";
+    commands[1] += "exit\n";
+    FILE* hosts[2];
+    for (int h = 0; h < 2; ++h) {
+        std::string path = folder_ + "/commands" + std::to_string(h) + ".txt";
+        std::ofstream(path) << commands[h];
+        hosts[h] = popen((std::string(TALLIX_HOST) + " <" + path + " 2>&1").c_str(), "r");
+        ASSERT_NE(nullptr, hosts[h]);
+    }
+    for (FILE* host : hosts) {
+        char buffer[4096];
+        std::string out;
+        while (fgets(buffer, sizeof buffer, host)) out += buffer;
+        EXPECT_EQ(0, WEXITSTATUS(pclose(host))) << out;
+        EXPECT_EQ("", out);
+    }
+    for (int h = 0; h < 2; ++h)
+        std::remove((folder_ + "/commands" + std::to_string(h) + ".txt").c_str());
+    std::ostringstream file;
+    file << std::ifstream(folder_ + "/registry.reg").rdbuf();
+    const std::string text = file.str();
+    // The first "Hotkey" value after the section of `root`.
+    auto hotkeyUnder = [&](const std::string& root) {
+        size_t value = text.find("\"Hotkey\"=", text.find("[" + root + "\\"));
+        return value == std::string::npos ? "" : text.substr(value, text.find('\n', value) - value);
+    };
+    EXPECT_EQ("\"Hotkey\"=dword:00010086", hotkeyUnder("HKEY_CURRENT_USER")) << text;  // F12
+    EXPECT_EQ("\"Hotkey\"=dword:00010060", hotkeyUnder("HKEY_LOCAL_MACHINE")) << text; // Ctrl-F3
+}
 
 // Without --script, each input line is a command line; the exit code is exit's or the last
 // command's.

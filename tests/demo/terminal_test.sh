@@ -13,6 +13,8 @@ fi
 work=$(mktemp -d)
 socket=$work/tmux.sock
 mkdir -p "$work/home"
+# A file of the user's beside the settings file, which the host must leave alone.
+printf 'mine\n' >"$work/history"
 cleanup() {
     tmux -S "$socket" kill-server 2>/dev/null || true
     rm -rf "$work"
@@ -306,5 +308,10 @@ wait_row "host>"
 type_on "host>" 'exit'
 press Enter
 wait_row '$'
+
+# The history lives in the host's own file under the state folder; the user's file is untouched.
+grep -qx 'echo remembered' "$work/home/.local/state/tallix/tallix_history" ||
+    fail "no history in ~/.local/state/tallix/tallix_history"
+[ "$(cat "$work/history")" = mine ] || fail "the host changed a history file it did not create"
 
 echo "terminal test passed"
