@@ -66,9 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(standin::WriteRegFile(file) == text);
     std::vector<standin::RegEntry> entries = standin::RegFileEntries(file);
     std::vector<std::string> problems = ProblemTexts(file);
-    for (size_t start = 0; start < size;) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+    // The lines as the reader sees them: a UTF-16 file's are those of its text in UTF-8.
+    std::string plain;
+    if (file.utf16) {
+        standin::RegFile utf8 = file;
+        utf8.utf16 = false;
+        utf8.oddByte.clear();
+        plain = standin::WriteRegFile(utf8);
+    }
+    const std::string& lines = file.utf16 ? plain : text;
+    for (size_t start = 0; start < lines.size();) {
+        size_t end = lines.find('\n', start);
+        std::string line = lines.substr(start, end == std::string::npos ? end : end - start);
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
             line.pop_back(); // as the reader trims a line's end
         if (BadDwordLine(line)) {
@@ -76,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (const std::string& problem : problems) reported = reported || problem == line;
             Check(reported);
         }
-        start = end == std::string::npos ? size : end + 1;
+        start = end == std::string::npos ? lines.size() : end + 1;
     }
 
     standin::RegFile changed = file;

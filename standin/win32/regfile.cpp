@@ -242,10 +242,60 @@ void Append(RegFile& file, RegFileLine line) {
     file.finalNewline = true;
 }
 
+// A UTF-16 file (little-endian after its byte-order mark) is parsed as UTF-8 text and written
+// back in UTF-16. Every unit comes back: a surrogate without its partner takes the three bytes
+// its code would, and a last odd byte is kept aside.
+constexpr char UTF16_MARK[] = "\xFF\xFE";
+
+std::string TextOfUtf16(const std::string& bytes, std::string* oddByte) {
+    std::string text;
+    size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        char32_t c = char32_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            char32_t low = char32_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        AppendUtf8(text, c);
+    }
+    *oddByte = bytes.substr(i);
+    return text;
+}
+
+std::string Utf16OfText(const std::string& text, const std::string& oddByte) {
+    std::string out = UTF16_MARK;
+    auto unit = [&out](char32_t u) {
+        out += char(u & 0xFF);
+        out += char(u >> 8);
+    };
+    for (size_t i = 0; i < text.size();) {
+        auto lead = uint8_t(text[i]);
+        int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + size_t(k) < text.size(); ++k)
+            c = c << 6 | (uint8_t(text[i + size_t(k)]) & 0x3F);
+        i += size_t(extra) + 1;
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out + oddByte;
+}
+
 } // namespace
 
-RegFile ParseRegFile(const std::string& text) {
+RegFile ParseRegFile(const std::string& bytes) {
     RegFile file;
+    file.utf16 = bytes.compare(0, 2, UTF16_MARK) == 0;
+    std::string decoded;
+    if (file.utf16) decoded = TextOfUtf16(bytes, &file.oddByte);
+    const std::string& text = file.utf16 ? decoded : bytes;
     RegFileLine current; // the last key line, or none
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
@@ -268,7 +318,7 @@ std::string WriteRegFile(const RegFile& file) {
         out += file.lines[i].text;
         if (i + 1 < file.lines.size() || file.finalNewline) out += '\n';
     }
-    return out;
+    return file.utf16 ? Utf16OfText(out, file.oddByte) : out;
 }
 
 std::vector<RegEntry> RegFileEntries(const RegFile& file) {

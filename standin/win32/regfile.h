@@ -2,7 +2,8 @@
 // written without touching what the registry does not change. Pure text in, text out; the
 // registry stand-in (registry.cpp) does the file system work.
 //
-// The lines understood (UTF-8; "\r\n" or "\n" line ends; trailing blanks ignored):
+// The lines understood (UTF-8, or UTF-16 after a byte-order mark as regedit exports them,
+// written back in the file's own encoding; "\r\n" or "\n" line ends; trailing blanks ignored):
 //
 //   Windows Registry Editor Version 5.00     the signature, and any line starting with ";",
 //   ; a comment                              and blank lines: kept, never interpreted
@@ -45,6 +46,8 @@ struct RegFile {
     std::vector<RegFileLine> lines;
     bool finalNewline = true; // whether the last line ended with "\n"
     bool crlf = false;        // new lines end in "\r\n" like the first line does
+    bool utf16 = false;       // the file is UTF-16 with a byte-order mark, as regedit writes it
+    std::string oddByte;      // UTF-16: a last byte that makes no whole unit
 };
 
 struct RegEntry {

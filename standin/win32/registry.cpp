@@ -239,18 +239,70 @@ LSTATUS WriteAtomically(const std::string& path, const std::string& text) {
     return FromErrno(error);
 }
 
-// Tells each malformed line once per run, with its line number.
+void Tell(const std::string& message) {
+    if (g.problemHook)
+        g.problemHook(message);
+    else
+        std::cerr << message;
+}
+
+// A line of the file as a warning shows it: a control character (C0, DEL or C1) or a byte that
+// is no UTF-8 as \xNN, so that no file can steer the terminal, and at most SHOWN_CHARACTERS
+// characters of it.
+constexpr size_t SHOWN_CHARACTERS = 80;
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    size_t shown = 0;
+    for (size_t i = 0; i < text.size(); ++shown) {
+        if (shown == SHOWN_CHARACTERS) return out + "...";
+        auto lead = uint8_t(text[i]);
+        size_t length = lead < 0x80   ? 1
+                        : lead < 0xC2 ? 0
+                        : lead < 0xE0 ? 2
+                        : lead < 0xF0 ? 3
+                        : lead < 0xF5 ? 4
+                                      : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; ++k) whole = (uint8_t(text[i + k]) & 0xC0) == 0x80;
+        bool control =
+            lead < 0x20 || lead == 0x7F || (lead == 0xC2 && whole && uint8_t(text[i + 1]) < 0xA0);
+        if (!whole || control) {
+            size_t bytes = whole ? length : 1;
+            for (size_t k = 0; k < bytes; ++k) {
+                char escaped[5];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", uint8_t(text[i + k]));
+                out += escaped;
+            }
+            i += bytes;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+// Lines told in full in one run; of the others only their number is told.
+constexpr size_t TOLD_LINES = 10;
+
+// Tells each malformed line once per run, with its line number: the first TOLD_LINES of them,
+// then how many more the read found.
 void ReportProblems() {
+    size_t untold = 0;
     for (const RegProblem& problem : RegFileProblems(g.file)) {
         std::string id = std::to_string(problem.line) + ":" + problem.text;
         if (!g.reported.insert(id).second) continue;
-        std::string message = g.boundFile + ", line " + std::to_string(problem.line) + ": " +
-                              problem.problem + "; skipped: " + problem.text + "\n";
-        if (g.problemHook)
-            g.problemHook(message);
-        else
-            std::cerr << message;
+        if (g.reported.size() > TOLD_LINES) {
+            ++untold;
+            continue;
+        }
+        Tell(g.boundFile + ", line " + std::to_string(problem.line) + ": " + problem.problem +
+             "; skipped: " + Printable(problem.text) + "\n");
     }
+    if (untold)
+        Tell(g.boundFile + ": " + std::to_string(untold) + " more lines that cannot be read; " +
+             "skipped\n");
 }
 
 // The keys and values of a parsed file in place of those in memory.

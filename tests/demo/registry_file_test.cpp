@@ -182,6 +182,48 @@ TEST_F(BoundFile, WritersAtOnceLoseNoWrite) {
     EXPECT_FALSE(std::ifstream(path + ".tmp999999").good());
 }
 
+std::vector<std::string> told;
+
+// The warnings a file's bad lines give: control characters and bytes that are no UTF-8 escaped,
+// a long line cut, and after ten lines only the number of the rest.
+TEST_F(BoundFile, WarningsShowNoRawBytesAndStopAfterTen) {
+    std::string path = folder_ + "/registry.reg";
+    std::ofstream file(path);
+    file << KEY << "\x1b]2;PWNED\x07 \xc2\x9b \xff caf\xc3\xa9\n" << std::string(200, 'x') << "\n";
+    for (int i = 0; i < 11; ++i) file << "junk\n";
+    file.close();
+    told.clear();
+    standin::RegistrySetProblemHook([](const std::string& message) { told.push_back(message); });
+    standin::RegistryBindFile(path);
+    ASSERT_EQ(ERROR_SUCCESS, Save(1));
+    ASSERT_EQ(11u, told.size());
+    EXPECT_EQ(path + ", line 2: neither a key, a value nor a comment; skipped: \\x1B]2;PWNED\\x07 "
+                     "\\xC2\\x9B "
+                     "\\xFF caf\xc3\xa9\n",
+              told[0]);
+    EXPECT_EQ(path + ", line 3: neither a key, a value nor a comment; skipped: " +
+                  std::string(80, 'x') + "...\n",
+              told[1]);
+    EXPECT_EQ(path + ": 3 more lines that cannot be read; skipped\n", told[10]);
+    standin::RegistrySetProblemHook(nullptr);
+}
+
+// A file as regedit exports it, in UTF-16 after a byte-order mark, is read and written back so.
+TEST_F(BoundFile, AUtf16FileStaysUtf16) {
+    auto utf16 = [](const std::u16string& text) {
+        std::string bytes = "\xff\xfe";
+        for (char16_t unit : text) bytes += {char(unit & 0xFF), char(unit >> 8)};
+        return bytes;
+    };
+    const std::u16string head = u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                u"[HKEY_CURRENT_USER\\Software\\T]\r\n\"Kept\"=\"caf\u00e9\"\r\n";
+    std::string path = folder_ + "/registry.reg";
+    std::ofstream(path) << utf16(head);
+    standin::RegistryBindFile(path);
+    ASSERT_EQ(ERROR_SUCCESS, Save(0x1f));
+    EXPECT_EQ(utf16(head + u"\"A\"=dword:0000001f\r\n"), Read(path));
+}
+
 TEST_F(BoundFile, AFailedWriteIsTheErrorOfTheCallAndLeavesTheFileWhole) {
     std::string readOnly = folder_ + "/readonly.reg", under = folder_ + "/readonly.reg/x.reg";
     std::ofstream(readOnly) << KEY << "\"A\"=dword:1\n";
