@@ -22,13 +22,6 @@ HostState& State() {
     return state;
 }
 
-std::u16string Fold(const std::u16string& text) {
-    std::u16string out(text);
-    for (auto& ch : out)
-        if (ch >= u'a' && ch <= u'z') ch = char16_t(ch - u'a' + u'A');
-    return out;
-}
-
 namespace {
 
 const char16_t* U(const WCHAR* text) {

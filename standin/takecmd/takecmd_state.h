@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../../src/platform/platform.h"
+#include "../fold.h"
 
 namespace takecmd {
 
@@ -38,7 +39,7 @@ struct HostState {
 
 HostState& State();
 
-std::u16string Fold(const std::u16string& text);
+using standin::Fold;
 
 // The stand-in's expansion of a whole text; 0 on success (text replaced), else the text stays.
 int ExpandText(std::u16string& text);

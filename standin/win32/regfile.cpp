@@ -2,9 +2,10 @@
 #include "regfile.h"
 
 #include <cstdio>
-#include <map>
+#include <unordered_map>
 #include <utility>
 
+#include "../fold.h"
 #include "../wideformat.h"
 
 namespace standin {
@@ -15,25 +16,6 @@ constexpr const char* SIGNATURE = "Windows Registry Editor Version 5.00";
 constexpr uint32_t TYPE_SZ = 1, TYPE_BINARY = 3, TYPE_DWORD = 4;
 // A DWORD holds at most this many hexadecimal digits.
 constexpr size_t DWORD_DIGITS = 8;
-
-char16_t FoldUnit(char16_t ch) {
-    return ch >= u'a' && ch <= u'z' ? char16_t(ch - u'a' + u'A') : ch;
-}
-
-std::u16string Fold(const std::u16string& text) {
-    std::u16string out(text);
-    for (auto& ch : out) ch = FoldUnit(ch);
-    return out;
-}
-
-// Equal but for ASCII case, without building the folded copies (this runs for every line on
-// every change).
-bool SameFolded(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldUnit(a[i]) != FoldUnit(b[i])) return false;
-    return true;
-}
 
 int HexDigit(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
@@ -321,21 +303,36 @@ std::string WriteRegFile(const RegFile& file) {
     return file.utf16 ? Utf16OfText(out, file.oddByte) : out;
 }
 
-std::vector<RegEntry> RegFileEntries(const RegFile& file) {
-    // A value in force is the last line that sets it (names without ASCII case).
-    using Name = std::pair<std::string, std::pair<std::u16string, std::u16string>>;
-    std::map<Name, size_t> last;
+std::vector<size_t> RegFileLinesInForce(const RegFile& file) {
+    // A value in force is the last line that sets it (names without ASCII case), found through
+    // a hash of root, path and name: a settings file may hold millions of lines.
+    std::unordered_map<std::u16string, size_t> last;
+    std::u16string name;
     for (size_t i = 0; i < file.lines.size(); ++i) {
         const RegFileLine& line = file.lines[i];
-        if (line.kind == RegLineKind::Value)
-            last[{line.root, {Fold(line.path), Fold(line.name)}}] = i;
+        if (line.kind != RegLineKind::Value) continue;
+        // (The path's length comes first, so that no path and name run into each other.)
+        name.assign(1, line.root == REG_ROOT_USER ? u'U' : u'M');
+        name += char16_t(line.path.size() >> 16);
+        name += char16_t(line.path.size() & 0xFFFF);
+        for (char16_t unit : line.path) name += FoldUnit(unit);
+        for (char16_t unit : line.name) name += FoldUnit(unit);
+        last[name] = i;
     }
     std::vector<bool> inForce(file.lines.size());
     for (const auto& named : last) inForce[named.second] = true;
+    std::vector<size_t> lines;
+    lines.reserve(last.size());
+    for (size_t i = 0; i < file.lines.size(); ++i)
+        if (inForce[i]) lines.push_back(i);
+    return lines;
+}
+
+std::vector<RegEntry> RegFileEntries(const RegFile& file) {
     std::vector<RegEntry> entries;
-    for (size_t i = 0; i < file.lines.size(); ++i) {
+    for (size_t i : RegFileLinesInForce(file)) {
         const RegFileLine& line = file.lines[i];
-        if (inForce[i]) entries.push_back({line.root, line.path, line.name, line.type, line.data});
+        entries.push_back({line.root, line.path, line.name, line.type, line.data});
     }
     return entries;
 }

@@ -68,6 +68,8 @@ std::string WriteRegFile(const RegFile& file);
 // Every value in force, in file order; of two lines for the same value (names and paths compared
 // without ASCII case) the later one wins and only it is listed.
 std::vector<RegEntry> RegFileEntries(const RegFile& file);
+// The same as the indices of their lines, copying nothing.
+std::vector<size_t> RegFileLinesInForce(const RegFile& file);
 std::vector<RegProblem> RegFileProblems(const RegFile& file);
 bool RegFileHasKey(const RegFile& file, const std::string& root, const std::u16string& path);
 // Adds the key at the end of the file when it has no line for it yet.

@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "../scope.h"
+#include "../fold.h"
 #include "../wideformat.h"
 #include "regfile.h"
 #include "win32_control.h"
@@ -33,13 +34,6 @@ struct StandinRegistryKey {
 
 namespace standin {
 namespace {
-
-std::u16string Fold(const std::u16string& text) {
-    std::u16string out(text);
-    for (auto& ch : out)
-        if (ch >= u'a' && ch <= u'z') ch = char16_t(ch - u'a' + u'A');
-    return out;
-}
 
 struct Key {
     std::u16string path;                            // as first written
@@ -59,7 +53,11 @@ struct State {
     std::vector<std::string> log;
     int openKeys = 0;
     std::string boundFile;
-    RegFile file;                   // the bound file as last read
+    RegFile file; // the bound file as last read or written
+    // The bound file's identity when `file` and the keys in memory were last made from it
+    // (device, inode, size, change time): a call that finds it unchanged reads nothing.
+    struct stat stamp {};
+    bool stamped = false;
     std::set<std::string> reported; // malformed lines already told, as "number:text"
     void (*problemHook)(const std::string&) = nullptr;
 } g;
@@ -305,40 +303,76 @@ void ReportProblems() {
              "skipped\n");
 }
 
+void PutInto(Key& key, const std::u16string& name, DWORD type, const std::vector<uint8_t>& data) {
+    std::u16string folded = Fold(name);
+    key.names[folded] = name;
+    key.values[std::move(folded)] = RegValue{type, data};
+}
+
+Key& KeyOf(HKEY root, const std::u16string& path) {
+    Key& key = g.keys[Id(root, path)];
+    if (key.path.empty()) key.path = path;
+    return key;
+}
+
+void Put(HKEY root, const std::u16string& path, const std::u16string& name, DWORD type,
+         const std::vector<uint8_t>& data) {
+    PutInto(KeyOf(root, path), name, type, data);
+}
+
 // The keys and values of a parsed file in place of those in memory.
 void TakeEntries(const RegFile& file) {
     g.keys.clear();
     for (const RegFileLine& line : file.lines) {
         if (line.kind != RegLineKind::Key) continue;
-        HKEY root = line.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        Key& key = g.keys[Id(root, line.path)];
-        if (key.path.empty()) key.path = line.path;
+        KeyOf(line.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, line.path);
     }
-    for (const RegEntry& entry : RegFileEntries(file)) {
-        HKEY root = entry.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        RegistryPut(root, entry.path, entry.name, entry.type, entry.data);
+    // (Values come in blocks of one key: the key of the last one is looked up once.)
+    Key* key = nullptr;
+    const RegFileLine* previous = nullptr;
+    for (size_t i : RegFileLinesInForce(file)) {
+        const RegFileLine& line = file.lines[i];
+        if (!previous || line.root != previous->root || line.path != previous->path)
+            key = &KeyOf(line.root == REG_ROOT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                         line.path);
+        PutInto(*key, line.name, line.type, line.data);
+        previous = &line;
     }
 }
 
-// With a file bound: the registry as the file holds it now.
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// With a file bound: the registry as the file holds it now. The file is read again only when it
+// changed since it was last read or written (a write replaces it, with a new inode).
 LSTATUS Refresh() {
     if (g.boundFile.empty()) return ERROR_SUCCESS;
+    // (Taken before the read: a file replaced during the read shows a new identity next time.)
+    struct stat now;
+    bool exists = stat(g.boundFile.c_str(), &now) == 0;
+    if (exists && g.stamped && SameFile(now, g.stamp)) return ERROR_SUCCESS;
     std::string text;
     LSTATUS status = ReadText(g.boundFile, &text);
     if (status != ERROR_SUCCESS) return status;
     g.file = ParseRegFile(text);
     ReportProblems();
     TakeEntries(g.file);
+    g.stamp = now;
+    g.stamped = exists;
     return ERROR_SUCCESS;
 }
 
-// With a file bound: the file with one change made, written back. Memory follows the file.
-LSTATUS Persist(const RegFile& changed) {
+// With a file bound: writes `g.file`, which the caller has changed in place; the caller then
+// makes the same change in memory. On a failure the next call reads the file again.
+LSTATUS Persist() {
     if (g.boundFile.empty()) return ERROR_SUCCESS;
-    LSTATUS status = WriteAtomically(g.boundFile, WriteRegFile(changed));
+    g.stamped = false;
+    LSTATUS status = WriteAtomically(g.boundFile, WriteRegFile(g.file));
     if (status != ERROR_SUCCESS) return status;
-    g.file = changed;
-    TakeEntries(g.file);
+    g.stamped = stat(g.boundFile.c_str(), &g.stamp) == 0;
     return ERROR_SUCCESS;
 }
 
@@ -354,10 +388,8 @@ void RegistryFailNext(RegOp op, int nth, const std::u16string& valueName) {
 
 void RegistryPut(HKEY root, const std::u16string& path, const std::u16string& name, DWORD type,
                  const std::vector<uint8_t>& data) {
-    Key& key = g.keys[Id(root, path)];
-    if (key.path.empty()) key.path = path;
-    key.names[Fold(name)] = name;
-    key.values[Fold(name)] = RegValue{type, data};
+    Put(root, path, name, type, data);
+    g.stamped = false; // memory no longer what the file holds
 }
 
 void RegistryPutDword(HKEY root, const std::u16string& path, const std::u16string& name,
@@ -383,6 +415,7 @@ bool RegistryKeyExists(HKEY root, const std::u16string& path) {
 
 void RegistryDeleteKey(HKEY root, const std::u16string& path) {
     g.keys.erase(Id(root, path));
+    g.stamped = false;
 }
 
 const std::vector<std::string>& RegistryLog() {
@@ -410,6 +443,7 @@ bool RegistryLoadFile(const std::string& path) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0 || ReadText(path, &text) != ERROR_SUCCESS) return false;
     TakeEntries(ParseRegFile(text));
+    g.stamped = false;
     return true;
 }
 
@@ -417,6 +451,7 @@ void RegistryBindFile(const std::string& path) {
     g.boundFile = path;
     g.reported.clear();
     g.file = RegFile();
+    g.stamped = false;
 }
 
 void RegistrySetProblemHook(void (*hook)(const std::string& message)) {
@@ -451,9 +486,8 @@ extern "C" LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWO
     bool created = !g.keys.count(Id(root, Text(subKey)));
     if (!g.boundFile.empty() && RootName(root) &&
         !RegFileHasKey(g.file, RootName(root), Text(subKey))) {
-        RegFile changed = g.file;
-        RegFileAddKey(changed, RootName(root), Text(subKey));
-        if (LSTATUS status = Persist(changed)) return status;
+        RegFileAddKey(g.file, RootName(root), Text(subKey));
+        if (LSTATUS status = Persist()) return status;
     }
     Key& key = g.keys[Id(root, Text(subKey))];
     if (key.path.empty()) key.path = Text(subKey);
@@ -496,12 +530,12 @@ extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, con
     std::vector<uint8_t> bytes(data, data + (data ? size : 0));
     if (!g.boundFile.empty() && RootName(key->root)) {
         // A key deleted from the file since it was opened comes back with the value.
-        RegFile changed = g.file;
-        RegFileSetValue(changed, {RootName(key->root), key->path, Text(name), type, bytes});
-        return Persist(changed);
+        RegFileSetValue(g.file, {RootName(key->root), key->path, Text(name), type, bytes});
+        if (LSTATUS status = Persist()) return status;
+    } else if (!Find(key)) {
+        return ERROR_ACCESS_DENIED;
     }
-    if (!Find(key)) return ERROR_ACCESS_DENIED;
-    RegistryPut(key->root, key->path, Text(name), type, bytes);
+    Put(key->root, key->path, Text(name), type, bytes);
     return ERROR_SUCCESS;
 }
 
