@@ -34,7 +34,8 @@ dll: setup
 
 # The main job: the native plugin and the terminal demo host, then the host itself. (The Windows
 # DLL is a cross build of its own: make dll.)
-demo: setup
+demo:
+	@scripts/setup-toolchain.sh demo
 	cmake --preset native >/dev/null
 	cmake --build build/native -j$(JOBS) --target tallix-host
 	@exec build/native/demo/tallix-host

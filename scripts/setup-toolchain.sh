@@ -2,19 +2,24 @@
 # Installs what the build and the tests need beyond the machine's defaults: the mingw-w64 cross
 # compiler, wine (to run the Windows build), GNU readline (the demo host's line editor) and tmux
 # (for the terminal tests of the demo host).
+#   scripts/setup-toolchain.sh        everything make test needs
+#   scripts/setup-toolchain.sh demo   only what the native build of make demo needs
 # As root it installs what is missing; otherwise it prints the exact command to run.
 set -euo pipefail
 
 need=()
-command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64-posix mingw-w64-tools)
-command -v x86_64-w64-mingw32-windres >/dev/null 2>&1 || need+=(binutils-mingw-w64-x86-64)
-command -v wine >/dev/null 2>&1 || need+=(wine wine64)
-command -v tmux >/dev/null 2>&1 || need+=(tmux)
-command -v zip >/dev/null 2>&1 || need+=(zip)
-command -v clang++ >/dev/null 2>&1 || need+=(clang)
+# The native build (the demo host, and the tests and benchmarks that CMake configures with it).
 [ -e /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -e /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 [ -e /usr/include/readline/readline.h ] || need+=(libreadline-dev)
+if [ "${1:-}" != demo ]; then
+  command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64-posix mingw-w64-tools)
+  command -v x86_64-w64-mingw32-windres >/dev/null 2>&1 || need+=(binutils-mingw-w64-x86-64)
+  command -v wine >/dev/null 2>&1 || need+=(wine wine64)
+  command -v tmux >/dev/null 2>&1 || need+=(tmux)
+  command -v zip >/dev/null 2>&1 || need+=(zip)
+  command -v clang++ >/dev/null 2>&1 || need+=(clang)
+fi
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
