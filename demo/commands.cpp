@@ -2,16 +2,21 @@
 // the line first, as a command processor does, then runs the command:
 //
 //   tallix [options]   the plugin's command; its result is the exit code %?
-//   set name=value     a host variable (an empty value removes it); "set name" shows it
+//   set name=value     a host variable (an empty value removes it); "set name" shows it, and
+//                      "set" alone lists the variables
 //   echo text          the text
 //   help [name]        the plugin's help box for "help tallix"; alone, the host's commands
 //                      and the plugin's usage text
 //   ver                the host's and the plugin's versions
 //   exit [code]        leaves the host
+#include <unistd.h>
+
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "../src/host/host.h"
+#include "../standin/fold.h"
 #include "../standin/takecmd/takecmd_control.h"
 #include "../standin/wideformat.h"
 #include "display.h"
@@ -63,12 +68,29 @@ int RunTallix(Session& session, const std::u16string& tail) {
     return result;
 }
 
+// `set` alone: every variable a line can expand, the environment's and the ones set here (which
+// win), sorted by name without case. The host's own (the names that start with "_", and "?")
+// are left out, as a command processor leaves out its internal variables.
+void ListVariables() {
+    std::map<std::u16string, std::pair<std::u16string, std::u16string>> variables;
+    for (char** entry = environ; *entry; ++entry) {
+        std::u16string text = standin::FromUtf8(*entry);
+        size_t equals = text.find(u'=');
+        if (equals == 0 || equals == std::u16string::npos) continue;
+        std::u16string name = text.substr(0, equals);
+        variables[standin::Fold(name)] = {name, text.substr(equals + 1)};
+    }
+    const WCHAR *name = nullptr, *value = nullptr;
+    for (int i = 0; TakeCmdVariable(i, &name, &value); ++i)
+        variables[standin::Fold(name)] = {name, value};
+    for (const auto& [folded, variable] : variables)
+        if (folded[0] != u'_' && folded != u"?")
+            Say(Utf8(variable.first) + "=" + Utf8(variable.second) + "\n");
+}
+
 int RunSet(const std::u16string& tail) {
     size_t equals = tail.find(u'=');
-    if (tail.empty()) {
-        Say("Usage: set name=value (an empty value removes the variable)\n");
-        return 0;
-    }
+    if (tail.empty()) return ListVariables(), 0;
     if (equals == std::u16string::npos) {
         std::vector<WCHAR> buffer = Buffer(u"%[" + tail + u"]", EDIT_LINE_CAPACITY);
         ExpandVariables(buffer.data(), 1);

@@ -1,7 +1,10 @@
 // Decimal arithmetic of the stand-in host: + - * / %, parentheses and unary signs, with the
-// usual precedence. Integral results are written without a decimal point, others with up to 15
-// significant digits and no trailing zeros. Division (or remainder) by zero, magnitudes beyond
-// 18 digits and syntax errors fail.
+// usual precedence, in long double: exact for integers of 64 bits, and a double's precision
+// beyond. An integral result that a 64-bit integer holds is written in full, without a decimal
+// point; any other with up to 15 significant digits and no trailing zeros (in exponent form from
+// 10^15 on). Division (or remainder) by zero, a result too large for a double and syntax errors
+// fail.
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,9 +15,8 @@
 namespace takecmd {
 namespace {
 
-// The largest magnitude the host computes with: 18 decimal digits, which a long double still
-// holds exactly as an integer.
-constexpr long double MAX_MAGNITUDE = 999999999999999999.0L;
+// The largest integer written in full: a 64-bit integer's, which a long double holds exactly.
+constexpr long double MAX_INTEGER = 9223372036854775807.0L;
 // Nesting of parentheses and unary signs beyond this fails instead of exhausting the stack.
 constexpr int MAX_DEPTH = 200;
 
@@ -35,7 +37,7 @@ struct Parser {
         return false;
     }
     long double Check(long double v) {
-        if (!(std::fabs(v) <= MAX_MAGNITUDE)) failed = true;
+        if (!(std::fabs(v) <= LDBL_MAX) || !(std::fabs(double(v)) <= DBL_MAX)) failed = true;
         return v;
     }
     bool Digit() const { return pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9'; }
@@ -92,9 +94,14 @@ struct Parser {
 };
 
 std::string Format(long double value) {
-    if (value == std::floor(value)) return std::to_string(static_cast<long long>(value));
+    if (value == std::floor(value) && std::fabs(value) <= MAX_INTEGER)
+        return std::to_string(static_cast<long long>(value));
     // Printed as a double (the C runtime of the Windows build has no long double formatting).
     char digits[64];
+    if (std::fabs(value) >= 1e15L) {
+        std::snprintf(digits, sizeof digits, "%.15g", double(value));
+        return digits;
+    }
     int whole = int(std::floor(std::log10(std::fabs(value)))) + 1;
     int decimals = whole >= 15 ? 0 : 15 - (whole > 0 ? whole : 0);
     std::snprintf(digits, sizeof digits, "%.*f", decimals, double(value));

@@ -9,7 +9,7 @@
 //   %=  %+             the escape character and the command separator ("&"); the character
 //                      after %= is taken as it stands, as after the escape character
 //   %@name[argument]   a function of the argument, which is expanded first (nesting allowed):
-//                      @upper, @lower (ASCII letters), @len (UTF-16 units), @eval (the
+//                      @upper, @lower (Unicode's case), @len (UTF-16 units), @eval (the
 //                      stand-in's arithmetic) and @option[EscapeChar]
 //   ^c                 (the escape character) c as it stands: it expands nothing and closes
 //                      nothing; the escape character itself is dropped
@@ -21,6 +21,9 @@
 //
 // Results: 0 success, 1 a syntax error (a function without "[", a "]" missing, nesting too
 // deep), 2 an unknown function, 3 a failed @eval, 5 a form this host does not implement.
+#include <locale.h>
+#include <wctype.h>
+
 #include <cstdlib>
 
 #include "../wideformat.h"
@@ -54,13 +57,19 @@ std::u16string Lookup(const std::u16string& name) {
     return value ? standin::FromUtf8(value) : u"";
 }
 
+// Unicode's simple case mapping of one unit, from the C library's C.UTF-8 locale, as the
+// stand-ins class characters elsewhere; a surrogate, or a mapping beyond the first plane, stays.
+char16_t MapCase(char16_t ch, bool upper) {
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    if (!unicode || (ch >= 0xD800 && ch < 0xE000)) return ch;
+    wint_t mapped = upper ? towupper_l(ch, unicode) : towlower_l(ch, unicode);
+    return mapped <= 0xFFFF ? char16_t(mapped) : ch;
+}
+
 int CallFunction(const std::u16string& name, std::u16string& argument) {
     std::u16string folded = Fold(name);
-    if (folded == u"UPPER") {
-        argument = Fold(argument);
-    } else if (folded == u"LOWER") {
-        for (auto& ch : argument)
-            if (ch >= u'A' && ch <= u'Z') ch = char16_t(ch - u'A' + u'a');
+    if (folded == u"UPPER" || folded == u"LOWER") {
+        for (char16_t& ch : argument) ch = MapCase(ch, folded == u"UPPER");
     } else if (folded == u"LEN") {
         std::string digits = std::to_string(argument.size());
         argument.assign(digits.begin(), digits.end());

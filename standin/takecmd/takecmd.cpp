@@ -2,6 +2,7 @@
 // and evaluation, output captured per stream, and a log of every call.
 #include <algorithm>
 #include <cstdarg>
+#include <iterator>
 
 #include "../../src/host/host.h"
 #include "../scope.h"
@@ -176,6 +177,14 @@ void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value) {
         State().variables[Fold(Text(name))] = Text(value);
     else
         State().variables.erase(Fold(Text(name)));
+}
+
+int TakeCmdVariable(int index, const WCHAR** name, const WCHAR** value) {
+    if (index < 0 || size_t(index) >= State().variables.size()) return 0;
+    auto it = std::next(State().variables.begin(), index);
+    if (name) *name = it->first.c_str();
+    if (value) *value = it->second.c_str();
+    return 1;
 }
 
 void TakeCmdSetEnvironmentLookup(int on) {

@@ -13,6 +13,9 @@ void TakeCmdReset(void);
 
 // Host variables (%name, %[name]); a null value removes the variable. Unknown ones expand to "".
 void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value);
+// The index-th host variable in the order of its name (names as the host folds them); 0 for an
+// index out of range.
+int TakeCmdVariable(int index, const WCHAR** name, const WCHAR** value);
 // On: a variable that is no host variable is looked up in the process environment (the demo
 // host). Off (the default, so tests do not depend on the environment): it expands to nothing.
 void TakeCmdSetEnvironmentLookup(int on);

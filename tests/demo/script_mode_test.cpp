@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -224,19 +225,37 @@ struct EchoCase {
 const char* const FAILED = "tallix-host: cannot expand the line (error 3)";
 
 const EchoCase EVALUATOR_CASES[] = {
-    {"%@eval[3*4]", "12"},     {"%@eval[2+3*4]", "14"},
-    {"%@eval[(2+3)*4]", "20"}, {"%@eval[10-4-3]", "3"},
+    {"%@eval[3*4]", "12"},
+    {"%@eval[2+3*4]", "14"},
+    {"%@eval[(2+3)*4]", "20"},
+    {"%@eval[10-4-3]", "3"},
     {"%@eval[2*7%%4]", "2"}, // "%%" on a command line, as "%4" would be a variable
-    {"%@eval[100/10/5]", "2"}, {"%@eval[ 1 + 2 ]", "3"},
-    {"%@eval[-3*-2]", "6"},    {"%@eval[-(2+3)]", "-5"},
-    {"%@eval[--4]", "4"},      {"%@eval[2--3]", "5"},
-    {"%@eval[7/2]", "3.5"},    {"%@eval[1/3]", "0.333333333333333"},
-    {"%@eval[1.5*2]", "3"},    {"%@eval[0.1+0.2]", "0.3"},
-    {"%@eval[-7%%3]", "-1"},   {"%@eval[1/0]", FAILED},
-    {"%@eval[5%%0]", FAILED},  {"%@eval[1/(2-2)]", FAILED},
-    {"%@eval[2+]", FAILED},    {"%@eval[(2]", FAILED},
-    {"%@eval[2)]", FAILED},    {"%@eval[abc]", FAILED},
-    {"%@eval[]", FAILED},      {"%@eval[999999999999999999*10]", FAILED},
+    {"%@eval[100/10/5]", "2"},
+    {"%@eval[ 1 + 2 ]", "3"},
+    {"%@eval[-3*-2]", "6"},
+    {"%@eval[-(2+3)]", "-5"},
+    {"%@eval[--4]", "4"},
+    {"%@eval[2--3]", "5"},
+    {"%@eval[7/2]", "3.5"},
+    {"%@eval[1/3]", "0.333333333333333"},
+    {"%@eval[1.5*2]", "3"},
+    {"%@eval[0.1+0.2]", "0.3"},
+    {"%@eval[-7%%3]", "-1"},
+    {"%@eval[1/0]", FAILED},
+    {"%@eval[5%%0]", FAILED},
+    {"%@eval[1/(2-2)]", FAILED},
+    {"%@eval[2+]", FAILED},
+    {"%@eval[(2]", FAILED},
+    {"%@eval[2)]", FAILED},
+    {"%@eval[abc]", FAILED},
+    {"%@eval[]", FAILED},
+    {"%@eval[999999999999999999*10]", "1e+19"},
+    // Integers of 64 bits exactly, doubles beyond.
+    {"%@eval[9223372036854775806+1]", "9223372036854775807"},
+    {"%@eval[4611686018427387904*2]", "9.22337203685478e+18"},
+    {"%@eval[9999999999*9999999999]", "9.999999998e+19"},
+    {"%@upper[caf\xc3\xa9 \xc3\x9f]", "CAF\xc3\x89 \xc3\x9f"},
+    {"%@lower[\xce\xa3\xce\x9b]", "\xcf\x83\xce\xbb"},
 };
 
 const EchoCase EXPANSION_CASES[] = {
@@ -302,6 +321,20 @@ TEST_F(ScriptMode, ExitCodeOfTheLastCommandAndUnknownCommands) {
                                          "[2]",
                                          "[]"};
     EXPECT_EQ(expected, run.output);
+}
+
+// "set" alone lists the environment's variables and those set here, not the host's own.
+TEST_F(ScriptMode, SetAloneListsTheVariables) {
+    setenv("DEMO_FROM_ENVIRONMENT", "e", 1);
+    HostRun run = Host("set Demo_Here=h<Enter>\nset<Enter>\n");
+    unsetenv("DEMO_FROM_ENVIRONMENT");
+    auto listed = [&](const std::string& line) {
+        return std::find(run.output.begin(), run.output.end(), line) != run.output.end();
+    };
+    EXPECT_TRUE(listed("DEMO_FROM_ENVIRONMENT=e"));
+    EXPECT_TRUE(listed("DEMO_HERE=h"));
+    for (const std::string& line : run.output)
+        EXPECT_TRUE(line[0] != '_' && line.rfind("?=", 0) != 0) << line;
 }
 
 TEST_F(ScriptMode, WithoutThePluginTheHostSaysSoAndKeepsWorking) {
