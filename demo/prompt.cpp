@@ -15,7 +15,9 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
+#include <vector>
 
 #include "../standin/wideformat.h"
 #include "display.h"
@@ -36,6 +38,9 @@ constexpr char SUSPEND_BYTE = 0x1A;
 
 struct Editor {
     std::map<std::string, rl_command_func_t*> ordinary; // each bound sequence's meaning before
+    // The meaning the last bound key ran, which readline would have seen as its last command:
+    // a second Tab lists the matches only after a first, a yank-pop works only after a yank.
+    rl_command_func_t* lastMeaning = nullptr;
     std::istream* scenario = nullptr;
     std::string pending; // the scenario line being typed, as bytes
     size_t next = 0;
@@ -99,8 +104,14 @@ int OnKey(int count, int last) {
     }
     int result = 0;
     auto found = editor.ordinary.find(sequence);
-    if (!outcome.consumed && found != editor.ordinary.end() && found->second)
-        result = found->second(count, last);
+    rl_command_func_t* meaning = nullptr;
+    if (!outcome.consumed && found != editor.ordinary.end()) meaning = found->second;
+    if (meaning) {
+        // (readline records this handler as the last command; the meaning sees its own.)
+        if (rl_last_func == OnKey) rl_last_func = editor.lastMeaning;
+        result = meaning(count, last);
+    }
+    editor.lastMeaning = meaning;
     if (session.script && key.id != KEY_NONE && !rl_done) Trace();
     return result;
 }
@@ -143,6 +154,13 @@ void Bind(const std::string& bytes) {
 }
 
 void BindKeys() {
+    // readline's own meanings of Alt-Enter (ESC CR and ESC LF: the switch to vi mode), before the
+    // user's inputrc can change them.
+    int type = ISFUNC;
+    rl_command_func_t* altEnter =
+        rl_function_of_keyseq_len("\x1b\r", 2, emacs_standard_keymap, &type);
+    rl_command_func_t* altLinefeed =
+        rl_function_of_keyseq_len("\x1b\n", 2, emacs_standard_keymap, &type);
     rl_initialize(); // the user's inputrc first, so its meanings are the ordinary ones
     Bind("\x1b");
     for (const KeySequence& sequence : TerminalKeySequences()) Bind(sequence.bytes);
@@ -153,6 +171,10 @@ void BindKeys() {
     for (const DefaultMeaning& meaning : DEFAULT_MEANINGS)
         if (!editor.ordinary[meaning.bytes]) editor.ordinary[meaning.bytes] = meaning.function;
     editor.ordinary["\x1b[2~"] = rl_overwrite_mode;
+    // Alt-Enter changes no editing mode, as in the prompts people know, unless the inputrc gave it
+    // a meaning of its own.
+    if (editor.ordinary["\x1b\r"] == altEnter) editor.ordinary["\x1b\r"] = nullptr;
+    if (editor.ordinary["\x1b\n"] == altLinefeed) editor.ordinary["\x1b\n"] = nullptr;
     for (const char* digit = "-0123456789"; *digit; ++digit)
         editor.ordinary[std::string("\x1b") + *digit] = nullptr;
 }
@@ -282,9 +304,18 @@ void RunPrompt(Session& session, const std::string& historyFile) {
             Say("\n");
             break;
         }
-        if (*text) Remember(text, historyFile);
-        RunCommand(session, standin::FromUtf8(text));
+        // A paste of several lines runs them one after another, each kept in the history.
+        std::istringstream pasted(text);
         std::free(text);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(pasted, line);) lines.push_back(line);
+        if (lines.empty()) lines.emplace_back();
+        for (std::string& line : lines) {
+            if (session.exitRequested) break;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) Remember(line.c_str(), historyFile);
+            RunCommand(session, standin::FromUtf8(line));
+        }
     }
 }
 

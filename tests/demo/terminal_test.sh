@@ -17,6 +17,11 @@ mkdir -p "$work/home"
 printf 'mine\n' >"$work/history"
 cleanup() {
     tmux -S "$socket" kill-server 2>/dev/null || true
+    # (A host ended by the hang-up may still be writing its history: try again until it is gone.)
+    for _ in $(seq 50); do
+        rm -rf "$work" 2>/dev/null && return
+        sleep 0.1
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -238,6 +243,30 @@ wait_row_end " $work/home"
 press Enter
 wait_row "host>"
 screen | grep -q "^p*pp $work/home$" || fail "the 8,000-character line did not run"
+
+# A paste of two lines runs them one after another, as bash does.
+printf 'echo line1\necho line2\n' >"$work/paste"
+paste_file "$work/paste"
+press Enter
+wait_row "host>"
+screen | grep -A1 -x 'line1' | grep -qx 'line2' || fail "the pasted lines did not run one by one"
+
+# Alt-Enter changes no editing mode: Ctrl-L still redraws rather than inserting ^L.
+type_on "host>" 'echo mode'
+press M-Enter C-l
+sleep 0.3
+wait_row "host> echo mode"
+press C-c
+wait_row "host>"
+
+# Tab Tab lists the matches.
+touch "$work/tabtest-one" "$work/tabtest-two"
+type_on "host>" "echo $work/tabtest-"
+press Tab Tab
+for _ in $(seq 50); do screen | grep -q 'tabtest-one.*tabtest-two' && break; sleep 0.1; done
+screen | grep -q 'tabtest-one.*tabtest-two' || fail "Tab Tab listed no matches"
+press C-c
+wait_row "host>"
 type_on "host>" 'exit'
 press Enter
 check_restored "after exit"
