@@ -110,6 +110,9 @@ int OnKey(int count, int last) {
         // (readline records this handler as the last command; the meaning sees its own.)
         if (rl_last_func == OnKey) rl_last_func = editor.lastMeaning;
         result = meaning(count, last);
+        // (A meaning that reads keys itself, as the incremental search does, leaves them in the
+        // executing sequence; the key that ends it is dispatched again, as a sequence of its own.)
+        rl_key_sequence_length = 0;
     }
     editor.lastMeaning = meaning;
     if (session.script && key.id != KEY_NONE && !rl_done) Trace();
@@ -125,6 +128,7 @@ int CancelLine(int, int) {
         rl_on_new_line();
     }
     rl_replace_line("", 1);
+    using_history(); // the new line starts at the history's end, as after Enter
     return 0;
 }
 

@@ -187,6 +187,13 @@ press Up
 wait_row "host> echo remembered"
 press C-c
 wait_row "host>"
+# Ctrl-R finds the line, and Enter runs it at once.
+press C-r
+t send-keys -t demo -l 'rememb'
+wait_row "(reverse-i-search)\`rememb': echo remembered"
+press Enter
+wait_row "host>"
+[ "$(output_of 'echo remembered' | tail -1)" = remembered ] || fail "Ctrl-R then Enter did not run the line"
 type_on "host>" 'echo %HOME'
 press C-M-F5
 wait_row "host> echo $work/home"
