@@ -41,6 +41,7 @@ struct Editor {
     // The meaning the last bound key ran, which readline would have seen as its last command:
     // a second Tab lists the matches only after a first, a yank-pop works only after a yank.
     rl_command_func_t* lastMeaning = nullptr;
+    bool endOfInput = false; // Ctrl-D on an empty line, left by the plugin
     std::istream* scenario = nullptr;
     std::string pending; // the scenario line being typed, as bytes
     size_t next = 0;
@@ -101,6 +102,12 @@ int OnKey(int count, int last) {
         if (session.script) TraceIfChanged();
         outcome = OfferKey(session, key, LineText(), size_t(rl_point));
         if (outcome.changed) TakeLine(outcome);
+    }
+    // Ctrl-D that the plugin leaves ends the input on an empty line, as the terminal's end of file.
+    if (sequence == "\x04" && !outcome.consumed && rl_end == 0) {
+        editor.endOfInput = true;
+        rl_done = 1;
+        return 0;
     }
     int result = 0;
     auto found = editor.ordinary.find(sequence);
@@ -208,15 +215,35 @@ int OnSignalEvent() {
     return 0;
 }
 
+// The end-of-file character readline is shown: a byte no terminal sends. readline would take the
+// terminal's own (Ctrl-D) on an empty line for the end of input before any binding sees it; the
+// host offers Ctrl-D to the plugin first, and ends the input itself (OnKey).
+constexpr cc_t NO_EOF_CHARACTER = 0xFF;
+cc_t terminalEof = 0;
+
 // readline's terminal mode, with flow control and the interrupt and quit characters off so that
-// Ctrl-Q, Ctrl-C and Ctrl-\ arrive as keys. readline puts back the modes it found.
+// Ctrl-Q, Ctrl-C and Ctrl-\ arrive as keys. readline puts back the modes it found, and
+// RestoreTerminal the end-of-file character.
 void PrepareTerminal(int meta) {
-    rl_prep_terminal(meta);
     termios modes{};
+    if (tcgetattr(STDIN_FILENO, &modes) == 0) {
+        terminalEof = modes.c_cc[VEOF];
+        modes.c_cc[VEOF] = NO_EOF_CHARACTER;
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &modes);
+    }
+    rl_prep_terminal(meta);
     if (tcgetattr(STDIN_FILENO, &modes) != 0) return;
     modes.c_iflag &= ~tcflag_t(IXON);
     modes.c_cc[VINTR] = _POSIX_VDISABLE;
     modes.c_cc[VQUIT] = _POSIX_VDISABLE;
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &modes);
+}
+
+void RestoreTerminal() {
+    rl_deprep_terminal();
+    termios modes{};
+    if (tcgetattr(STDIN_FILENO, &modes) != 0 || modes.c_cc[VEOF] != NO_EOF_CHARACTER) return;
+    modes.c_cc[VEOF] = terminalEof;
     tcsetattr(STDIN_FILENO, TCSADRAIN, &modes);
 }
 
@@ -292,6 +319,7 @@ void RunPrompt(Session& session, const std::string& historyFile) {
     rl_readline_name = "tallix-host";
     rl_variable_bind("echo-control-characters", "off");
     rl_prep_term_function = PrepareTerminal;
+    rl_deprep_term_function = RestoreTerminal;
     rl_signal_event_hook = OnSignalEvent;
     Catch(SIGINT, OnInterrupt);
     Catch(SIGCONT, OnContinue);
@@ -304,7 +332,8 @@ void RunPrompt(Session& session, const std::string& historyFile) {
     while (!session.exitRequested) {
         interrupted = 0;
         char* text = readline(PROMPT);
-        if (!text) {
+        if (!text || editor.endOfInput) {
+            std::free(text);
             Say("\n");
             break;
         }

@@ -194,6 +194,14 @@ wait_row "(reverse-i-search)\`rememb': echo remembered"
 press Enter
 wait_row "host>"
 [ "$(output_of 'echo remembered' | tail -1)" = remembered ] || fail "Ctrl-R then Enter did not run the line"
+# Ctrl-D chosen as a hotkey goes to the plugin, on an empty line too; not chosen, it leaves.
+host_command 'tallix /Q Ctrl-D'
+press C-d
+sleep 0.3
+wait_row "host>"
+host_command 'echo still here'
+[ "$(output_of 'echo still here')" = "still here" ] || fail "Ctrl-D as the hotkey ended the host"
+host_command 'tallix /Q Ctrl-Alt-F5'
 type_on "host>" 'echo %HOME'
 press C-M-F5
 wait_row "host> echo $work/home"
@@ -274,9 +282,9 @@ for _ in $(seq 50); do screen | grep -q 'tabtest-one.*tabtest-two' && break; sle
 screen | grep -q 'tabtest-one.*tabtest-two' || fail "Tab Tab listed no matches"
 press C-c
 wait_row "host>"
-type_on "host>" 'exit'
-press Enter
-check_restored "after exit"
+# Ctrl-D on an empty line leaves, and the terminal is as it was (its end-of-file character too).
+press C-d
+check_restored "after Ctrl-D"
 
 # A save that cannot be written fails with the plugin's error and %? 2: a folder, a read-only
 # file, a path under a file.
