@@ -126,6 +126,47 @@ int OnKey(int count, int last) {
     return result;
 }
 
+// ---- The line's limit ----------------------------------------------------------------------
+
+// The UTF-16 units of the editor's line, as the host's edit line counts them.
+size_t LineUnits() {
+    size_t units = 0;
+    for (int i = 0; i < rl_end; ++i) {
+        auto byte = static_cast<unsigned char>(rl_line_buffer[i]);
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+// Typing: a character that would make the line longer than the host's edit line beeps and is
+// not inserted, as the host's own line editor refuses it. (The bytes after a refused lead byte
+// go with it.)
+int InsertWithinLimit(int count, int key) {
+    static bool refusing = false;
+    bool continuation = (key & 0xC0) == 0x80 && key < 0x100;
+    if (!continuation)
+        refusing = LineUnits() + (key >= 0xF0 && key < 0x100 ? 2 : 1) > MAX_LINE_LENGTH;
+    if (refusing) return continuation ? 0 : (rl_ding(), 0);
+    return rl_insert(count, key);
+}
+
+// Pasting: what would pass the limit is cut from the end of the paste, with a beep.
+int PasteWithinLimit(int count, int key) {
+    int result = rl_bracketed_paste_begin(count, key);
+    size_t units = LineUnits();
+    if (units <= MAX_LINE_LENGTH) return result;
+    int cut = rl_point;
+    for (size_t excess = units - MAX_LINE_LENGTH; excess > 0 && cut > 0;) {
+        --cut;
+        auto byte = static_cast<unsigned char>(rl_line_buffer[cut]);
+        if ((byte & 0xC0) != 0x80) excess -= byte >= 0xF0 && excess >= 2 ? 2 : 1;
+    }
+    rl_delete_text(cut, rl_point);
+    rl_point = cut;
+    rl_ding();
+    return result;
+}
+
 // Ctrl-C: the line stays on the screen with "^C" after it, and editing starts afresh below.
 int CancelLine(int, int) {
     if (!TheSession().script) {
@@ -182,6 +223,11 @@ void BindKeys() {
     for (const DefaultMeaning& meaning : DEFAULT_MEANINGS)
         if (!editor.ordinary[meaning.bytes]) editor.ordinary[meaning.bytes] = meaning.function;
     editor.ordinary["\x1b[2~"] = rl_overwrite_mode;
+    for (int byte = 0x20; byte < 0x100; ++byte)
+        if (emacs_standard_keymap[byte].type == ISFUNC &&
+            emacs_standard_keymap[byte].function == rl_insert)
+            emacs_standard_keymap[byte].function = InsertWithinLimit;
+    rl_bind_keyseq_in_map("\\e[200~", PasteWithinLimit, emacs_standard_keymap);
     // Alt-Enter changes no editing mode, as in the prompts people know, unless the inputrc gave it
     // a meaning of its own.
     if (editor.ordinary["\x1b\r"] == altEnter) editor.ordinary["\x1b\r"] = nullptr;

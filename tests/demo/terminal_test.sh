@@ -259,6 +259,20 @@ press Enter
 wait_row "host>"
 screen | grep -q "^p*pp $work/home$" || fail "the 8,000-character line did not run"
 
+# The line holds 65,535 characters, as the host's edit line does: a paste that would pass them is
+# cut there, and a character typed on a full line is not inserted; both beep.
+printf 'set x=%s' "$(printf '%*s' 65534 '' | tr ' ' q)" >"$work/paste"
+before=$(bells)
+paste_file "$work/paste"
+wait_row_end "qqq"
+press z
+for _ in $(seq 50); do [ "$(bells)" -ge $((before + 2)) ] && break; sleep 0.1; done
+[ "$(bells)" -ge $((before + 2)) ] || fail "no beep at the line's limit"
+press Enter
+wait_row "host>"
+host_command 'echo [%@len[%x]]'
+[ "$(output_of 'echo [%@len[%x]]')" = "[65529]" ] || fail "the line passed 65,535 characters"
+
 # A paste of two lines runs them one after another, as bash does.
 printf 'echo line1\necho line2\n' >"$work/paste"
 paste_file "$work/paste"
