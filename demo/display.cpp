@@ -20,6 +20,8 @@ namespace {
 // Columns when the terminal does not say.
 constexpr int DEFAULT_COLUMNS = 80;
 
+bool scripted = false;
+
 int TerminalColumns() {
     winsize size{};
     if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
@@ -103,6 +105,10 @@ void WaitForKey() {
 
 } // namespace
 
+void SetScripted(bool on) {
+    scripted = on;
+}
+
 void Say(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -123,7 +129,7 @@ void TraceLine(const std::string& line, size_t caret) {
 }
 
 void RingBell() {
-    if (TheSession().script)
+    if (scripted)
         Say("bell\n");
     else
         rl_ding();
@@ -136,7 +142,7 @@ int ShowMessageBox(const std::u16string& text, const std::u16string& caption) {
         rl_deprep_terminal();
     }
     Say(Box(text, caption));
-    if (!TheSession().script && isatty(STDIN_FILENO)) WaitForKey();
+    if (!scripted && isatty(STDIN_FILENO)) WaitForKey();
     if (editing) {
         rl_prep_terminal(0);
         rl_on_new_line();

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#include "session.h"
+#include "hostkeys.h"
 
 namespace demo {
 
+// A scenario plays (its bell is a "bell" line and a message box waits for no key), or a terminal
+// is in use (the default).
+void SetScripted(bool scripted);
 // Writes host text (UTF-8) to standard output.
 void Say(const std::string& text);
 // Scenario: the key as decoded, what the host passed to `key`, the modifier state the keyboard

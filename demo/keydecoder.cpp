@@ -1,6 +1,8 @@
 // Terminal input to keys; the sequences are listed in keydecoder.h.
 #include "keydecoder.h"
 
+#include "keysequences.h"
+
 namespace demo {
 namespace {
 
@@ -51,50 +53,19 @@ Key CharacterKey(int code, int mods) {
 
 // The key of "CSI n ~".
 int TildeKey(int n) {
-    switch (n) {
-    case 1:
-    case 7:
-        return KEY_HOME;
-    case 2:
-        return KEY_INS;
-    case 3:
-        return KEY_DEL;
-    case 4:
-    case 8:
-        return KEY_END;
-    case 5:
-        return KEY_PGUP;
-    case 6:
-        return KEY_PGDN;
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-        return KEY_F1 + (n - 11);
-    case 15:
-        return KEY_F5;
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-        return KEY_F6 + (n - 17);
-    case 23:
-        return KEY_F11;
-    case 24:
-        return KEY_F12;
-    }
+    for (int id = KEY_F1; id <= KEY_RIGHT; ++id)
+        if (!NAMED_SEQUENCES[id - KEY_F1].ss3 && NAMED_SEQUENCES[id - KEY_F1].number == n)
+            return id;
+    for (size_t i = 0; i < TILDE_ALIAS_COUNT; ++i)
+        if (TILDE_ALIASES[i].number == n) return TILDE_ALIASES[i].id;
     return KEY_NONE;
 }
 
 // The key of a complete CSI (introducer '[') or SS3 (introducer 'O') sequence.
 Key SequenceKey(unsigned char introducer, const int* p, int count, unsigned char final) {
-    const char* letters = "ABCDHF";
-    const int cursorKeys[] = {KEY_UP, KEY_DOWN, KEY_RIGHT, KEY_LEFT, KEY_HOME, KEY_END};
     int mods = Modifiers(count >= 2 ? p[1] : introducer == 'O' && count == 1 ? p[0] : 1);
-    for (int i = 0; letters[i]; ++i)
-        if (final == letters[i]) return Make(cursorKeys[i], mods);
-    if (final >= 'P' && final <= 'S') return Make(KEY_F1 + (final - 'P'), mods);
+    for (int id = KEY_F1; id <= KEY_RIGHT; ++id)
+        if (NAMED_SEQUENCES[id - KEY_F1].ss3 == char(final)) return Make(id, mods);
     if (introducer != '[') return Key();
     if (final == 'Z') return Make(KEY_TAB, MOD_SHIFT);
     if (final == 'u' && count >= 1) return CharacterKey(p[0], mods);

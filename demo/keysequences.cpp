@@ -1,21 +1,14 @@
 // The terminal's key sequences (see keydecoder.h for the forms).
 #include "keysequences.h"
 
+#include <set>
+#include <tuple>
+
 #include "../standin/wideformat.h"
+#include "keydecoder.h"
 
 namespace demo {
-namespace {
 
-constexpr char ESC = '\x1b';
-// xterm's modifier parameters: 1 plus Shift 1, Alt 2, Ctrl 4; 2 to 8 carry at least one.
-constexpr int FIRST_MODIFIER = 2, LAST_MODIFIER = 8;
-
-// How a named key is sent: "CSI final" or "SS3 final" (with modifiers "CSI 1 ; m final"), or
-// "CSI number ~" (with modifiers "CSI number ; m ~"). ORDER: KeyId from KEY_F1 to KEY_RIGHT.
-struct NamedSequence {
-    char ss3;   // the final byte after SS3 (F1-F4) or CSI (cursor keys); 0 for the "~" form
-    int number; // the number of the "~" form
-};
 const NamedSequence NAMED_SEQUENCES[] = {
     {'P', 0}, {'Q', 0}, {'R', 0}, {'S', 0},                                     // F1-F4
     {0, 15},  {0, 17},  {0, 18},  {0, 19},  {0, 20}, {0, 21}, {0, 23}, {0, 24}, // F5-F12
@@ -23,8 +16,16 @@ const NamedSequence NAMED_SEQUENCES[] = {
     {0, 2},   {0, 3},                       // Ins Del
     {'A', 0}, {'B', 0}, {'D', 0}, {'C', 0}, // Up Down Left Right
 };
-static_assert(sizeof NAMED_SEQUENCES / sizeof NAMED_SEQUENCES[0] == KEY_RIGHT - KEY_F1 + 1,
-              "ORDER KeyId");
+static_assert(sizeof NAMED_SEQUENCES / sizeof NAMED_SEQUENCES[0] == NAMED_KEY_COUNT, "ORDER KeyId");
+const TildeAlias TILDE_ALIASES[] = {{1, KEY_HOME}, {7, KEY_HOME}, {4, KEY_END}, {8, KEY_END},
+                                    {11, KEY_F1},  {12, KEY_F2},  {13, KEY_F3}, {14, KEY_F4}};
+const size_t TILDE_ALIAS_COUNT = sizeof TILDE_ALIASES / sizeof TILDE_ALIASES[0];
+
+namespace {
+
+constexpr char ESC = '\x1b';
+// xterm's modifier parameters: 1 plus Shift 1, Alt 2, Ctrl 4; 2 to 8 carry at least one.
+constexpr int FIRST_MODIFIER = 2, LAST_MODIFIER = 8;
 
 int Parameter(int mods) {
     return 1 + ((mods & MOD_SHIFT) ? 1 : 0) + ((mods & MOD_ALT) ? 2 : 0) +
@@ -119,6 +120,27 @@ std::vector<KeySequence> TerminalKeySequences() {
         add(Csi("127;" + std::to_string(m) + "u"), true);
     }
     return all;
+}
+
+// The byte the terminal turns into a stop signal while the editor runs (Ctrl-Z, job control).
+// Ctrl-C arrives as a key: as a signal it would also reach the processes that started the host
+// (make, a shell script) and end them.
+constexpr char SUSPEND_BYTE = 0x1A;
+
+bool DeliversKey(const Key& key) {
+    static const std::set<std::tuple<int, char32_t, int>> delivered = [] {
+        std::set<std::tuple<int, char32_t, int>> keys;
+        for (const KeySequence& sequence : TerminalKeySequences()) {
+            const std::string& bytes = sequence.bytes;
+            if (bytes.find(SUSPEND_BYTE) != std::string::npos) continue;
+            Key decoded;
+            DecodeKey(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), true,
+                      &decoded);
+            keys.insert({decoded.id, decoded.ch, decoded.mods});
+        }
+        return keys;
+    }();
+    return delivered.count({key.id, key.ch, key.mods}) != 0;
 }
 
 std::string EncodeKey(const Key& key) {

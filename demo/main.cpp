@@ -25,6 +25,7 @@
 #include "../standin/wideformat.h"
 #include "../standin/win32/win32_control.h"
 #include "display.h"
+#include "keysequences.h"
 #include "prompt.h"
 #include "session.h"
 
@@ -279,6 +280,7 @@ int main(int argc, char** argv) {
     Session& session = TheSession();
     bool interactive = options.script.empty() && isatty(STDIN_FILENO);
     session.script = !options.script.empty();
+    SetScripted(session.script);
     session.hostVersion = options.hostVersion;
     SetUpHost(options, interactive);
     StartPlugin(session, options.plugin.empty() ? DefaultPluginPath() : options.plugin);

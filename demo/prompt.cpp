@@ -14,9 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 #include "../standin/wideformat.h"
@@ -31,10 +29,6 @@ namespace {
 const char PROMPT[] = "host> ";
 // Lines of history kept, in memory and in the file.
 constexpr int HISTORY_LINES = 1000;
-// The byte the terminal turns into a stop signal while the editor runs (Ctrl-Z, job control).
-// Keys whose sequence holds it never arrive as keys. Ctrl-C arrives as a key: as a signal it
-// would also reach the processes that started the host (make, a shell script) and end them.
-constexpr char SUSPEND_BYTE = 0x1A;
 
 struct Editor {
     std::map<std::string, rl_command_func_t*> ordinary; // each bound sequence's meaning before
@@ -344,22 +338,6 @@ void NoTerminal(int) {}
 void NoTerminalBack() {}
 
 } // namespace
-
-bool DeliversKey(const Key& key) {
-    static const std::set<std::tuple<int, char32_t, int>> delivered = [] {
-        std::set<std::tuple<int, char32_t, int>> keys;
-        for (const KeySequence& sequence : TerminalKeySequences()) {
-            const std::string& bytes = sequence.bytes;
-            if (bytes.find(SUSPEND_BYTE) != std::string::npos) continue;
-            Key decoded;
-            DecodeKey(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), true,
-                      &decoded);
-            keys.insert({decoded.id, decoded.ch, decoded.mods});
-        }
-        return keys;
-    }();
-    return delivered.count({key.id, key.ch, key.mods}) != 0;
-}
 
 void RunPrompt(Session& session, const std::string& historyFile) {
     rl_readline_name = "tallix-host";

@@ -17,8 +17,4 @@ void RunPrompt(Session& session, const std::string& historyFile);
 // Plays a scenario (script.h) through the same editor: its keys go in as the terminal's bytes,
 // and the traces show what the plugin and the editor made of them.
 void RunScenario(Session& session, std::istream& scenario);
-// Whether some terminal can send the key to this host: in its classic form, or in the full
-// report of a modified key that some terminals send.
-bool DeliversKey(const Key& key);
-
 } // namespace demo
