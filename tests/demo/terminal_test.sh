@@ -348,6 +348,19 @@ type_on "host>" 'exit'
 press Enter
 check_restored "after exit"
 
+# A settings file cannot steer the terminal: a line holding an escape sequence that would set
+# the window's title is told with its control characters escaped, and the title stays.
+printf '[HKEY_CURRENT_USER\\Software\\T]\n\033]2;PWNED\007\n' >"$work/escape.reg"
+title=$(t display -p -t demo '#{pane_title}')
+host_env="TALLIX_REGISTRY=$work/escape.reg"
+start_host
+screen | grep -qF 'skipped: \x1B]2;PWNED\x07' || fail "the escape was not shown escaped"
+[ "$(t display -p -t demo '#{pane_title}')" = "$title" ] || fail "the settings file set the title"
+type_on "host>" 'exit'
+press Enter
+check_restored "after exit"
+host_env=
+
 # Stopped and continued from an interactive shell with job control, the prompt works as before.
 type_on '$' "TALLIX_REGISTRY=$work/fresh.reg $host"
 press Enter
