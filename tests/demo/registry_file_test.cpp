@@ -2,11 +2,9 @@
 // what it does not change, and the registry calls on a bound file, failures included.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "standin/win32/regfile.h"
@@ -142,44 +140,6 @@ TEST_F(BoundFile, EveryCallSeesTheFileAsItIsNow) {
     RegCloseKey(key);
     ASSERT_EQ(ERROR_SUCCESS, Save(6));
     EXPECT_NE(std::string::npos, Read(path).find("; added outside\n\"B\"=dword:7\n"));
-}
-
-// Two processes saving at once, each its own value over and over, as two hosts on one settings
-// file do: the last value each wrote survives, so does what neither wrote, and a reader never
-// finds the file torn. A temporary file that a killed writer left goes with the next save.
-TEST_F(BoundFile, WritersAtOnceLoseNoWrite) {
-    std::string path = folder_ + "/registry.reg";
-    std::ofstream(path) << "; kept\n" << KEY << "\"Kept\"=dword:9\n";
-    std::ofstream(path + ".tmp999999") << "left by a killed writer";
-    const int saves = 150;
-    pid_t writers[2];
-    for (int w = 0; w < 2; ++w) {
-        writers[w] = fork();
-        ASSERT_LE(0, writers[w]);
-        if (writers[w] == 0) {
-            standin::RegistryReset();
-            standin::RegistryBindFile(path);
-            for (uint32_t value = 1; value <= saves; ++value)
-                if (Save(value, w ? u"B" : u"A") != ERROR_SUCCESS) _exit(1);
-            _exit(0);
-        }
-    }
-    for (int w = 0, status = 0; w < 2; ++w) {
-        while (waitpid(writers[w], &status, WNOHANG) == 0) {
-            standin::RegFile file = standin::ParseRegFile(Read(path));
-            ASSERT_TRUE(standin::RegFileProblems(file).empty()) << Read(path);
-        }
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << w;
-    }
-    std::map<std::u16string, uint32_t> values;
-    for (const standin::RegEntry& entry :
-         standin::RegFileEntries(standin::ParseRegFile(Read(path))))
-        values[entry.name] = entry.data[0] | entry.data[1] << 8;
-    const std::map<std::u16string, uint32_t> expected = {
-        {u"A", saves}, {u"B", saves}, {u"Kept", 9}};
-    EXPECT_EQ(expected, values);
-    EXPECT_EQ(0u, Read(path).rfind("; kept\n", 0));
-    EXPECT_FALSE(std::ifstream(path + ".tmp999999").good());
 }
 
 std::vector<std::string> told;

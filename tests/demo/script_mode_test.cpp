@@ -390,8 +390,12 @@ TEST_F(ScriptMode, WithoutAHomeSettingsLastForTheSession) {
 }
 
 // Two hosts on one settings file, saving over and over at once, one under HKCU and one under
-// HKLM: the last value each saved is the one the file keeps.
+// HKLM: the last value each saved is the one the file keeps, a line neither wrote stays, a reader
+// never finds the file torn, and a temporary file that a killed writer left goes.
 TEST_F(ScriptMode, TwoHostsSavingAtOnceLoseNoSave) {
+    const std::string settings = folder_ + "/registry.reg", orphan = settings + ".tmp999999";
+    std::ofstream(settings) << "; kept by hand\n";
+    std::ofstream(orphan) << "left by a killed writer";
     std::string commands[2];
     for (int i = 0; i < 200; ++i) commands[0] += "tallix /Q F5 /S\n";
     commands[0] += "tallix /Q F12 /S\nexit\n";
@@ -404,6 +408,15 @@ TEST_F(ScriptMode, TwoHostsSavingAtOnceLoseNoSave) {
         hosts[h] = popen((std::string(TALLIX_HOST) + " <" + path + " 2>&1").c_str(), "r");
         ASSERT_NE(nullptr, hosts[h]);
     }
+    auto read = [&settings] {
+        std::ostringstream file;
+        file << std::ifstream(settings).rdbuf();
+        return file.str();
+    };
+    for (int look = 0; look < 100; ++look, usleep(5000)) {
+        std::string text = read(); // whole: from the line kept by hand to a last line feed
+        ASSERT_TRUE(text.rfind("; kept by hand\n", 0) == 0 && text.back() == '\n') << text;
+    }
     for (FILE* host : hosts) {
         char buffer[4096];
         std::string out;
@@ -413,9 +426,9 @@ TEST_F(ScriptMode, TwoHostsSavingAtOnceLoseNoSave) {
     }
     for (int h = 0; h < 2; ++h)
         std::remove((folder_ + "/commands" + std::to_string(h) + ".txt").c_str());
-    std::ostringstream file;
-    file << std::ifstream(folder_ + "/registry.reg").rdbuf();
-    const std::string text = file.str();
+    EXPECT_NE(0, access(orphan.c_str(), F_OK));
+    const std::string text = read();
+    EXPECT_EQ(0u, text.rfind("; kept by hand\n", 0)) << text;
     // The first "Hotkey" value after the section of `root`.
     auto hotkeyUnder = [&](const std::string& root) {
         size_t value = text.find("\"Hotkey\"=", text.find("[" + root + "\\"));
