@@ -1,6 +1,7 @@
 // The .reg-style text form of the stand-in registry (the lines are listed in regfile.h).
 #include "regfile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 #include <utility>
@@ -77,7 +78,7 @@ std::string ParseData(const std::string& text, RegFileLine* line) {
         if (!ParseHexNumber(text.substr(6), DWORD_DIGITS, &v))
             return "a DWORD needs 1 to 8 hexadecimal digits";
         line->type = TYPE_DWORD;
-        for (int i = 0; i < 4; ++i) line->data.push_back(uint8_t(v >> (8 * i)));
+        line->data = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
         return "";
     }
     if (!text.empty() && text[0] == '"') {
@@ -102,6 +103,11 @@ std::string ParseData(const std::string& text, RegFileLine* line) {
     return "";
 }
 
+// The constant of a root's name (one of the two), which every line of that root points at.
+const char* RootConstant(const std::string& root) {
+    return root == REG_ROOT_USER ? REG_ROOT_USER : REG_ROOT_MACHINE;
+}
+
 // Reads one line (trailing blanks and "\r" already cut) under the key of `current`.
 void ParseLine(const std::string& trimmed, const RegFileLine& current, RegFileLine* line) {
     if (trimmed.empty() || trimmed[0] == ';' || trimmed == SIGNATURE || trimmed == "REGEDIT4")
@@ -116,7 +122,7 @@ void ParseLine(const std::string& trimmed, const RegFileLine& current, RegFileLi
             return;
         }
         line->kind = RegLineKind::Key;
-        line->root = root;
+        line->root = RootConstant(root);
         line->path = slash == std::string::npos ? u"" : FromUtf8(inside.substr(slash + 1));
         return;
     }
@@ -148,11 +154,16 @@ void ParseLine(const std::string& trimmed, const RegFileLine& current, RegFileLi
     line->name = FromUtf8(name);
 }
 
-std::string Trimmed(const std::string& text) {
+// The length of a line without its trailing blanks and "\r".
+size_t TrimmedLength(const std::string& text) {
     size_t end = text.size();
     while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r'))
         --end;
-    return text.substr(0, end);
+    return end;
+}
+
+std::string Trimmed(const std::string& text) {
+    return text.substr(0, TrimmedLength(text));
 }
 
 bool SameKey(const RegFileLine& line, const std::string& root, const std::u16string& path) {
@@ -199,7 +210,7 @@ std::string ValueText(const RegEntry& value) {
 RegFileLine KeyLine(const std::string& root, const std::u16string& path) {
     RegFileLine line;
     line.kind = RegLineKind::Key;
-    line.root = root;
+    line.root = RootConstant(root);
     line.path = path;
     line.text = "[" + root + (path.empty() ? "" : "\\" + ToUtf8(path)) + "]";
     return line;
@@ -208,7 +219,7 @@ RegFileLine KeyLine(const std::string& root, const std::u16string& path) {
 RegFileLine ValueLine(const RegEntry& value) {
     RegFileLine line;
     line.kind = RegLineKind::Value;
-    line.root = value.root;
+    line.root = RootConstant(value.root);
     line.path = value.path;
     line.name = value.name;
     line.type = value.type;
@@ -278,12 +289,15 @@ RegFile ParseRegFile(const std::string& bytes) {
     std::string decoded;
     if (file.utf16) decoded = TextOfUtf16(bytes, &file.oddByte);
     const std::string& text = file.utf16 ? decoded : bytes;
+    file.lines.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
     RegFileLine current; // the last key line, or none
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         RegFileLine line;
         line.text = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        ParseLine(Trimmed(line.text), current, &line);
+        // (Most lines have nothing to trim: those are read in place.)
+        size_t kept = TrimmedLength(line.text);
+        ParseLine(kept == line.text.size() ? line.text : line.text.substr(0, kept), current, &line);
         if (line.kind == RegLineKind::Key) current = line;
         if (line.kind == RegLineKind::Malformed && line.text[0] == '[') current = RegFileLine();
         if (file.lines.empty()) file.crlf = !line.text.empty() && line.text.back() == '\r';
@@ -307,6 +321,7 @@ std::vector<size_t> RegFileLinesInForce(const RegFile& file) {
     // A value in force is the last line that sets it (names without ASCII case), found through
     // a hash of root, path and name: a settings file may hold millions of lines.
     std::unordered_map<std::u16string, size_t> last;
+    last.reserve(file.lines.size());
     std::u16string name;
     for (size_t i = 0; i < file.lines.size(); ++i) {
         const RegFileLine& line = file.lines[i];
@@ -329,8 +344,10 @@ std::vector<size_t> RegFileLinesInForce(const RegFile& file) {
 }
 
 std::vector<RegEntry> RegFileEntries(const RegFile& file) {
+    std::vector<size_t> inForce = RegFileLinesInForce(file);
     std::vector<RegEntry> entries;
-    for (size_t i : RegFileLinesInForce(file)) {
+    entries.reserve(inForce.size());
+    for (size_t i : inForce) {
         const RegFileLine& line = file.lines[i];
         entries.push_back({line.root, line.path, line.name, line.type, line.data});
     }
@@ -369,13 +386,13 @@ void RegFileSetValue(RegFile& file, const RegEntry& value) {
     bool inBlock = false;
     for (size_t i = 0; i < file.lines.size(); ++i) {
         const RegFileLine& line = file.lines[i];
-        std::string trimmed = Trimmed(line.text);
-        if (line.kind == RegLineKind::Key || (!trimmed.empty() && trimmed[0] == '[')) {
+        bool blank = TrimmedLength(line.text) == 0;
+        if (line.kind == RegLineKind::Key || (!blank && line.text[0] == '[')) {
             inBlock = line.kind == RegLineKind::Key && SameKey(line, value.root, value.path);
             if (inBlock) blockEnd = i;
             continue;
         }
-        if (inBlock && !trimmed.empty()) blockEnd = i;
+        if (inBlock && !blank) blockEnd = i;
         if (line.kind == RegLineKind::Value && SameKey(line, value.root, value.path) &&
             Fold(line.name) == Fold(value.name))
             inForce = i;

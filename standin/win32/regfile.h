@@ -33,11 +33,11 @@ constexpr const char* REG_ROOT_MACHINE = "HKEY_LOCAL_MACHINE";
 
 struct RegFileLine {
     RegLineKind kind = RegLineKind::Other;
-    std::string text;    // as in the file, without "\n"
-    std::string root;    // Key, and Value (the key it belongs to)
-    std::u16string path; // Key and Value
-    std::u16string name; // Value; empty for "@"
-    uint32_t type = 0;   // Value
+    std::string text;      // as in the file, without "\n"
+    const char* root = ""; // Key, and Value (the key it belongs to): REG_ROOT_USER or _MACHINE
+    std::u16string path;   // Key and Value
+    std::u16string name;   // Value; empty for "@"
+    uint32_t type = 0;     // Value
     std::vector<uint8_t> data;
     std::string problem; // Malformed: why
 };

@@ -35,10 +35,14 @@ struct StandinRegistryKey {
 namespace standin {
 namespace {
 
+struct NamedValue {
+    std::u16string name; // as written
+    RegValue value;
+};
+
 struct Key {
-    std::u16string path;                            // as first written
-    std::map<std::u16string, std::u16string> names; // folded name -> name as written
-    std::map<std::u16string, RegValue> values;      // folded name -> value
+    std::u16string path;                         // as first written
+    std::map<std::u16string, NamedValue> values; // folded name -> the value
 };
 
 struct FailPlan {
@@ -305,8 +309,7 @@ void ReportProblems() {
 
 void PutInto(Key& key, const std::u16string& name, DWORD type, const std::vector<uint8_t>& data) {
     std::u16string folded = Fold(name);
-    key.names[folded] = name;
-    key.values[std::move(folded)] = RegValue{type, data};
+    key.values[std::move(folded)] = NamedValue{name, RegValue{type, data}};
 }
 
 Key& KeyOf(HKEY root, const std::u16string& path) {
@@ -405,7 +408,7 @@ bool RegistryGet(HKEY root, const std::u16string& path, const std::u16string& na
     if (it == g.keys.end()) return false;
     auto v = it->second.values.find(Fold(name));
     if (v == it->second.values.end()) return false;
-    if (value) *value = v->second;
+    if (value) *value = v->second.value;
     return true;
 }
 
@@ -432,8 +435,8 @@ bool RegistrySaveFile(const std::string& path) {
         const char* root = RootName(reinterpret_cast<HKEY>(id.first));
         if (!root) continue;
         RegFileAddKey(file, root, key.path);
-        for (auto& [folded, value] : key.values)
-            RegFileSetValue(file, {root, key.path, key.names[folded], value.type, value.data});
+        for (auto& [folded, named] : key.values)
+            RegFileSetValue(file, {root, key.path, named.name, named.value.type, named.value.data});
     }
     return WriteAtomically(path, WriteRegFile(file)) == ERROR_SUCCESS;
 }
@@ -507,14 +510,15 @@ extern "C" LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD typ
     if (!k) return ERROR_FILE_NOT_FOUND;
     auto v = k->values.find(Fold(Text(name)));
     if (v == k->values.end()) return ERROR_FILE_NOT_FOUND;
-    if (type) *type = v->second.type;
-    DWORD needed = DWORD(v->second.data.size());
+    const RegValue& found = v->second.value;
+    if (type) *type = found.type;
+    DWORD needed = DWORD(found.data.size());
     if (!size) return data ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
     DWORD room = *size;
     *size = needed;
     if (!data) return ERROR_SUCCESS;
     if (room < needed) return ERROR_MORE_DATA;
-    std::copy(v->second.data.begin(), v->second.data.end(), data);
+    std::copy(found.data.begin(), found.data.end(), data);
     return ERROR_SUCCESS;
 }
 
