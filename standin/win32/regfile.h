@@ -27,9 +27,10 @@ namespace standin {
 
 enum class RegLineKind { Other, Key, Value, Malformed };
 
-// The two roots a settings file may name.
-constexpr const char* REG_ROOT_USER = "HKEY_CURRENT_USER";
-constexpr const char* REG_ROOT_MACHINE = "HKEY_LOCAL_MACHINE";
+// The two roots a settings file may name: one object each in the whole program, so that a line's
+// root (which points at one of them) is compared by address.
+inline constexpr char REG_ROOT_USER[] = "HKEY_CURRENT_USER";
+inline constexpr char REG_ROOT_MACHINE[] = "HKEY_LOCAL_MACHINE";
 
 struct RegFileLine {
     RegLineKind kind = RegLineKind::Other;
