@@ -21,8 +21,10 @@
 //
 // Results: 0 success, 1 a syntax error (a function without "[", a "]" missing, nesting too
 // deep), 2 an unknown function, 3 a failed @eval, 5 a form this host does not implement.
+#if !defined(_WIN32)
 #include <locale.h>
 #include <wctype.h>
+#endif
 
 #include <cstdlib>
 
@@ -57,13 +59,21 @@ std::u16string Lookup(const std::u16string& name) {
     return value ? standin::FromUtf8(value) : u"";
 }
 
-// Unicode's simple case mapping of one unit, from the C library's C.UTF-8 locale, as the
-// stand-ins class characters elsewhere; a surrogate, or a mapping beyond the first plane, stays.
+// Unicode's simple case mapping of one unit, as the stand-ins class characters elsewhere: from
+// the C library's C.UTF-8 locale, or under Windows from the system's invariant locale. A
+// surrogate, or a mapping beyond the first plane, stays.
 char16_t MapCase(char16_t ch, bool upper) {
+    if (ch >= 0xD800 && ch < 0xE000) return ch;
+#if defined(_WIN32)
+    WCHAR in = WCHAR(ch), out = in;
+    DWORD mapping = upper ? LCMAP_UPPERCASE : LCMAP_LOWERCASE;
+    return LCMapStringW(LOCALE_INVARIANT, mapping, &in, 1, &out, 1) == 1 ? char16_t(out) : ch;
+#else
     static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-    if (!unicode || (ch >= 0xD800 && ch < 0xE000)) return ch;
+    if (!unicode) return ch;
     wint_t mapped = upper ? towupper_l(ch, unicode) : towlower_l(ch, unicode);
     return mapped <= 0xFFFF ? char16_t(mapped) : ch;
+#endif
 }
 
 int CallFunction(const std::u16string& name, std::u16string& argument) {

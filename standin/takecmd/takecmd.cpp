@@ -182,8 +182,8 @@ void TakeCmdSetVariable(const WCHAR* name, const WCHAR* value) {
 int TakeCmdVariable(int index, const WCHAR** name, const WCHAR** value) {
     if (index < 0 || size_t(index) >= State().variables.size()) return 0;
     auto it = std::next(State().variables.begin(), index);
-    if (name) *name = it->first.c_str();
-    if (value) *value = it->second.c_str();
+    if (name) *name = reinterpret_cast<const WCHAR*>(it->first.c_str());
+    if (value) *value = reinterpret_cast<const WCHAR*>(it->second.c_str());
     return 1;
 }
 
