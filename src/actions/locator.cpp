@@ -9,8 +9,9 @@
 // passes over static tables:
 //   classify  (LocateReference)  a class byte per unit, and the form of every "%";
 //   closers   (FindAllClosers)   right to left: where every opener's run stops;
-//   gains     (GainSearch)       right to left: the best depth a run can reach from each node;
-//                                then one descent, left to right, to the candidate that wins.
+//   gains     (GainSearch)       right to left: the best depth a run can reach from each node,
+//                                and which candidate reaches it first; where some run stops
+//                                before the caret, one descent, left to right, finds that one.
 // Each pass is explained above the function that does it.
 //
 // Glossary: the notation of the comments, and the fields that hold it.
@@ -38,10 +39,11 @@
 //   closers   the "]" at 6 is the first closer of parity 0 on the path of node (3, 0), so the
 //             bracket's run stops there: unitSlots[1] = 6.
 //   gains     the last "%" that records around the caret is the variable's, so the sweep starts
-//             at 4: gain 1 there, then at 3 and 2; the bracket closes past the caret, so its own
-//             candidate counts (1), and its body's gain makes 2: gain 2 at 1 and at 0, the target.
-//   descent   at (1, 0) the target lies inside the body: on at (3, 0), depth 1; at 4 the
-//             variable reaches 2. The result: 4..5 at depth 2.
+//             at 4: gain 1 there, its winner itself, then the same at 3 and 2; the bracket closes
+//             past the caret, so no run stops before it: its own candidate counts (1), and its
+//             body's gain makes 2, with the body's winner: gain 2 at 1 and at 0, winner 4.
+//             The result: 4..5 at depth 2. (Had the bracket closed before the caret, a descent
+//             from (0, 0) would have found the same: into the body at 1, the variable at 4.)
 //
 // Storage: per unit a class byte, a 16-bit slot, two bits, and 12 bytes that pass 1 uses for its
 // records and pass 2 for its gains: TABLE_BYTES in all (8 KiB more where assertions are on),
@@ -50,10 +52,10 @@
 //
 // Time: a line without "%" costs the classifying pass alone. Otherwise pass 1 does a few
 // operations per unit that a rule looks at; pass 2 a few per unit up to the last "%" that records
-// around the caret, one per node the descent crosses, and per opener that closes before the caret
-// a few jumps up the tree of closers (LinkCloser: at most logarithmic in the closers its body
-// crosses, one or two on the lines people type). Where assertions are live the steps are counted,
-// and a call is held to MAX_LOCATOR_WORK_PER_UNIT steps per unit (LocatorWork).
+// around the caret, one per node the descent (if any) crosses, and per opener that closes before
+// the caret a few jumps up the tree of closers (LinkCloser: at most logarithmic in the closers its
+// body crosses, one or two on the lines people type). Where assertions are live the steps are
+// counted, and a call is held to MAX_LOCATOR_WORK_PER_UNIT steps per unit (LocatorWork).
 #include "locator.h"
 
 #include <assert.h>
@@ -251,7 +253,12 @@ struct GainTables {
     uint16_t stretch[SLOTS];    // the greatest own gain up to the next closer, or jumped over
     uint16_t link[SLOTS];       // the next closer, or where the jump lands; NONE: none
     uint16_t chainDepth[SLOTS]; // at a closer: the closers after it on its path
-    uint16_t own[SLOTS];        // at a "%": its own gain (see OwnGain)
+    union {
+        uint16_t own[SLOTS]; // with stops, at a "%": its own gain (see OwnGain)
+        // Without stops: the "%" whose candidate is the first at the gain from here (see
+        // SweepGains), or NONE.
+        uint16_t winner[SLOTS];
+    };
 };
 static_assert(sizeof(GainTables) <= sizeof(Pass1Tables), "pass 2 lives in pass 1's room");
 
@@ -716,11 +723,10 @@ uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
 // The closers of a line form a tree: each one's parent is the next closer on its path. Every
 // closer keeps a jump pointer up that tree, laid out in skew-binary fashion (each jump spans 1,
 // or two earlier jumps and one step: so from any closer, a few dozen jumps at most reach any
-// closer above it), with the greatest own gain that the jump crosses.
-void LinkCloser(uint16_t c) {
+// closer above it), with the greatest own gain that the jump crosses. `parent` is the closer
+// after c on its path, `crossed` the greatest own gain between them (see ParentCloser).
+void LinkCloser(uint16_t c, uint16_t parent, int32_t crossed) {
     GainTables& g = work.gains;
-    int32_t crossed;
-    uint16_t parent = ParentCloser(c, crossed);
     g.chainDepth[c] = parent == NONE ? 0 : uint16_t(g.chainDepth[parent] + 1);
     g.link[c] = parent;
     g.stretch[c] = uint16_t(crossed);
@@ -796,43 +802,116 @@ bool RecordsAroundCaret(int32_t p, int32_t caret) {
     return inside > 0 ? inside + 1 : own;
 }
 
+// What the sweep knows of a node to its right: its holder, with that holder's gain and winner.
+struct Held {
+    uint16_t at;
+    uint16_t gain;
+    uint16_t winner;
+};
+
+constexpr Held HELD_NONE = {NONE, 0, NONE};
+
+// (Winners are kept only on lines without stops.)
+template <bool WINNERS> [[gnu::always_inline]] inline Held HeldAt(uint32_t v) {
+    uint16_t q = Holder(v);
+    if (q == NONE) return HELD_NONE;
+    return Held{q, work.gains.gain[q], WINNERS ? work.gains.winner[q] : NONE};
+}
+
+// Without stops, what the normal "%" node of p records or opens (as OwnGain), and the "%" whose
+// candidate is the first at that gain: its own, or its body's winner. `next0` holds (p + 1, 0).
+// A body start that only opener units separate from p + 1, none of them the escape character
+// (`nextEscape` is the first escape after p), has that node's holder: no table read.
+[[gnu::always_inline]] inline Held OwnWithoutStops(int32_t p, int32_t caret, Held next0,
+                                                   int32_t nextEscape) {
+    int form = Form(p);
+    bool qualifies = false;
+    if (form == PLAIN_VARIABLE) {
+        qualifies = Qualifies(caret, unitSlots[p + 1]);
+    } else if (form == EQUALS_FORM || form == PLUS_FORM) {
+        qualifies = Qualifies(caret, p + 1);
+    } else if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
+        int32_t body = unitSlots[p + 1];
+        Held inside = body <= nextEscape ? next0 : HeldAt<true>(2u * uint32_t(body));
+        if (inside.gain > 0) return Held{uint16_t(p), uint16_t(inside.gain + 1), inside.winner};
+        qualifies = unitSlots[p] != NONE && Qualifies(caret, CloserLast(p));
+    }
+    return qualifies ? Held{uint16_t(p), 1, uint16_t(p)} : HELD_NONE;
+}
+
 // The sweep of pass 2, right to left from limit - 1: every kept position's gains, and where its
 // other nodes lead. With STOPS (some closer lies before the limit, so some run may stop before
-// it) also the stretches and the closers' jumps that GainBefore reads.
+// it) also the stretches and the closers' jumps that GainBefore reads, and each "%"'s own gain
+// for the descent. Without, each kept position's winner instead, so that no descent is needed.
+// The holders of the two nodes of p + 1 travel in registers, so that the common step, to the
+// next position, reads back nothing the sweep has just written.
 template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
     GainTables& g = work.gains;
-    // The holders of the nodes (p + 1, 0) and (p + 1, 1).
-    uint16_t holders[2] = {NONE, NONE};
+    Held next0 = HELD_NONE, next1 = HELD_NONE; // the nodes (p + 1, 0) and (p + 1, 1)
+    int32_t nextEscape = limit;
     for (int32_t p = limit - 1; p >= 0; --p) {
         COUNT_WORK(1);
         // The node of p that reads its unit literally (and, where p is not kept, the normal one
         // too, as it reads a unit that is not the escape character alike) leads to
         // (p + 1, IsEscape(p)).
-        unsigned escape = IsEscape(p) ? 1u : 0u;
-        uint16_t leadsTo = holders[escape];
-        g.forward[p] = leadsTo;
-        bool kept = IsKept(p);
-        holders[escape] = kept ? uint16_t(p) : leadsTo;
-        holders[escape ^ 1u] = leadsTo;
-        if (!kept) continue;
-        uint16_t next = Holder(MoveFrom(p, int(escape)).next);
-        int32_t own = Class(p) == PERCENT_UNIT ? OwnGain(p, caret) : 0;
-        g.own[p] = uint16_t(own);
-        int32_t onward = next == NONE ? 0 : g.gain[next];
-        g.gain[p] = uint16_t(own > onward ? own : onward);
-        if (!STOPS) continue;
-        if (IsCloserUnit(p)) {
-            LinkCloser(uint16_t(p));
-        } else if (next == NONE) {
-            g.stretch[p] = uint16_t(own);
-            g.link[p] = NONE;
+        bool escape = IsEscape(p);
+        Held leadsTo = escape ? next1 : next0;
+        g.forward[p] = leadsTo.at;
+        if (!IsKept(p)) {
+            next1 = leadsTo;
+            continue;
+        }
+        uint32_t after = MoveFrom(p, escape ? 1 : 0).next;
+        uint32_t step = 2u * uint32_t(p + 1);
+        Held onward = after == step ? next0 : after == step + 1 ? next1 : HeldAt<!STOPS>(after);
+        Held own = HELD_NONE;
+        if (Class(p) == PERCENT_UNIT) {
+            if (STOPS)
+                own.gain = uint16_t(OwnGain(p, caret));
+            else
+                own = OwnWithoutStops(p, caret, next0, nextEscape);
+        }
+        Held held = own.gain > 0 && own.gain >= onward.gain ? own : onward;
+        held.at = uint16_t(p);
+        g.gain[p] = held.gain;
+        if (STOPS) {
+            g.own[p] = own.gain;
         } else {
+            g.winner[p] = held.winner;
+        }
+        if (escape) {
+            next0 = next1;
+            next1 = held;
+            nextEscape = p;
+        } else {
+            next1 = next0;
+            next0 = held;
+        }
+        if (!STOPS) continue;
+        // The next closer on the path (the parent, at a closer) and the greatest own gain
+        // before it, as ParentCloser finds them.
+        uint16_t next = onward.at, parent = NONE;
+        int32_t crossed = 0;
+        if (next != NONE) {
             bool closer = IsCloserUnit(next);
-            int32_t stretch = closer ? 0 : g.stretch[next];
-            g.stretch[p] = uint16_t(own > stretch ? own : stretch);
-            g.link[p] = closer ? next : g.link[next];
+            parent = closer ? next : g.link[next];
+            crossed = closer ? 0 : g.stretch[next];
+        }
+        if (IsCloserUnit(p)) {
+            LinkCloser(uint16_t(p), parent, crossed);
+        } else {
+            g.stretch[p] = uint16_t(own.gain > crossed ? own.gain : crossed);
+            g.link[p] = parent;
         }
     }
+}
+
+// The candidate of the "%" at p, at `depth`.
+ReferenceSpan CandidateOf(int32_t p, int32_t depth) {
+    int form = Form(p);
+    if (form == PLAIN_VARIABLE) return ReferenceSpan{p, unitSlots[p + 1], depth};
+    if (form == EQUALS_FORM || form == PLUS_FORM) return ReferenceSpan{p, p + 1, depth};
+    return ReferenceSpan{p, CloserLast(p), depth};
 }
 
 // Pass 2, gains: which candidate wins? Every run from a node walks the same path whatever its
@@ -840,9 +919,11 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
 // relative to its depth, belongs to the node and to the run's stop alone. Without a stop before
 // the limit it is the node's gain, max(own gain, gain of the next node): one right-to-left sweep.
 // With a stop, it is the greatest own gain on the path up to the stop (GainBefore). The whole
-// line's best depth is the gain of (0, 0); its first candidate in the recursion's order is then
-// found by one descent that enters a body only when the best depth lies inside it (a body's
-// candidates come before its reference's own, which is recorded when its run closes).
+// line's best depth is the gain of (0, 0). Its first candidate in the recursion's order: a
+// node's own candidates come before those further on its path, and a body's before its
+// reference's own, which is recorded when its run closes. Without stops the sweep carries that
+// candidate along with the gain (the winner); with stops, one descent finds it, entering a body
+// only when the best depth lies inside it.
 //
 // Contract: `limit` is one past the last position a reference may start at (the caret's, or the
 // line's end). Gives the reference the recursion records first at the greatest depth among those
@@ -860,10 +941,13 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     }
     if (limit == 0) return none;
     gainLimit = limit;
-    if (firstCloser < limit)
-        SweepGains<true>(caret, limit);
-    else
+    if (firstCloser >= limit) {
         SweepGains<false>(caret, limit);
+        uint16_t q = Holder(0);
+        if (q == NONE || g.gain[q] == 0) return none;
+        return CandidateOf(g.winner[q], g.gain[q]);
+    }
+    SweepGains<true>(caret, limit);
     int32_t target = GainOf(0);
     if (target == 0) return none;
     // The run at `depth` holds a candidate at `target` between v and its stop.
@@ -874,9 +958,8 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
         int32_t p = int32_t(v >> 1);
         if (IsNormalNode(v) && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
             int form = Form(p);
-            if (form == PLAIN_VARIABLE) return ReferenceSpan{p, unitSlots[p + 1], target};
-            if (form == EQUALS_FORM || form == PLUS_FORM) return ReferenceSpan{p, p + 1, target};
-            if (depth + 1 == target) return ReferenceSpan{p, CloserLast(p), target};
+            if ((form != OPENER_FORM && form != DOUBLE_OPENER_FORM) || depth + 1 == target)
+                return CandidateOf(p, target);
             v = 2u * unitSlots[p + 1];
             ++depth;
             continue;
