@@ -10,6 +10,7 @@ touched: the copy lives in its own folder (default /tmp/tallix-faults) with its 
     scripts/plant-faults.py                             the whole campaign over src/
     scripts/plant-faults.py --files 'src/actions/*' --exclude src/actions/locator.cpp --full
     scripts/plant-faults.py --sample 40 --seed 7        40 mutants spread over the files
+    scripts/plant-faults.py --since origin/main --full  the lines a change touched
 
 Mutants (one line each, never in comments, string or character literals, #include and #pragma
 lines, static_assert conditions, which are checked by the compiler alone, or assert
@@ -430,6 +431,22 @@ def MutantsOfSource(path, source):
     return mutants
 
 
+def ChangedLines(revision, files):
+    """The lines of each file that the work tree adds or changes against `revision`."""
+    changed = {}
+    diff = subprocess.run(["git", "-C", REPO, "diff", "-U0", revision, "--"] + files,
+                          check=True, capture_output=True, text=True).stdout
+    path = None
+    for line in diff.split("\n"):
+        if line.startswith("+++ "):
+            path = line[6:] if line.startswith("+++ b/") else None
+        hunk = re.match(r"@@ -\S+ \+(\d+)(?:,(\d+))? @@", line)
+        if hunk and path:
+            first, count = int(hunk.group(1)), int(hunk.group(2) or "1")
+            changed.setdefault(path, set()).update(range(first, first + count))
+    return changed
+
+
 def MutantKey(mutant):
     text = "\0".join([mutant["file"], str(mutant["line"]), mutant["original"], mutant["mutated"]])
     return hashlib.sha1(text.encode()).hexdigest()[:12]
@@ -772,6 +789,9 @@ def Arguments():
                         help="only files of src/ matching GLOB (repeatable), e.g. 'src/keys/*'")
     parser.add_argument("--exclude", action="append", default=[], metavar="GLOB",
                         help="leave out files matching GLOB (repeatable)")
+    parser.add_argument("--since", metavar="REV",
+                        help="only lines changed since the git revision REV (the work tree's "
+                        "diff against it), e.g. the commit a change starts from")
     parser.add_argument("--sample", type=int, metavar="N", help="N mutants spread over the files")
     parser.add_argument("--seed", type=int, default=1, metavar="S", help="seed of --sample")
     parser.add_argument("--list", action="store_true", help="print the mutants, build nothing")
@@ -799,6 +819,9 @@ def main():
         with open(os.path.join(REPO, path), encoding="utf-8") as f:
             CollectEnumerators(Lex(f.read()))
     mutants = [m for path in files for m in FileMutants(path)]
+    if args.since:
+        changed = ChangedLines(args.since, files)
+        mutants = [m for m in mutants if m["line"] in changed.get(m["file"], ())]
     if args.sample is not None:
         mutants = Sample(mutants, args.sample, args.seed)
     for m in mutants:

@@ -46,7 +46,7 @@
 //             from (0, 0) would have found the same: into the body at 1, the variable at 4.)
 //
 // Storage: per unit a class byte, a 16-bit slot, two bits, and 12 bytes that pass 1 uses for its
-// records and pass 2 for its gains: TABLE_BYTES in all (8 KiB more where assertions are on),
+// records and pass 2 for its gains: TABLE_BYTES in all (16 KiB more where assertions are on),
 // sized for the longest line; a call touches only what its line needs. The tables make a call
 // non-reentrant, which suits the host: it calls the plugin on one thread, one call at a time.
 //
@@ -68,13 +68,17 @@ namespace {
 
 // What the locator needs to know of a unit. The name units are LETTER_UNIT (a letter),
 // NAME_UNIT (a digit, "_" or another letter-or-digit) and DOLLAR_UNIT.
+// The classes that no rule looks at come first, so that one comparison of a class byte tells
+// them (see IsQuiet).
 enum UnitClass : uint8_t {
     OTHER_UNIT,
     LETTER_UNIT,
     NAME_UNIT,
     DOLLAR_UNIT,
-    PERCENT_UNIT,
     AT_UNIT,
+    EQUALS_UNIT,
+    PLUS_UNIT,
+    PERCENT_UNIT, // the first class a rule looks at
     QUOTE_UNIT,
     OPEN_PAREN_UNIT,
     CLOSE_PAREN_UNIT,
@@ -82,8 +86,6 @@ enum UnitClass : uint8_t {
     CLOSE_BRACKET_UNIT,
     OPEN_BRACE_UNIT,
     CLOSE_BRACE_UNIT,
-    EQUALS_UNIT,
-    PLUS_UNIT,
     END_UNIT, // the line's end and the padding after it
 };
 
@@ -150,8 +152,10 @@ constexpr uint8_t CLASS_RULES[] = {
     0,                                 // LETTER_UNIT
     0,                                 // NAME_UNIT
     0,                                 // DOLLAR_UNIT
-    SHOWS,                             // PERCENT_UNIT
     0,                                 // AT_UNIT
+    0,                                 // EQUALS_UNIT
+    0,                                 // PLUS_UNIT
+    SHOWS,                             // PERCENT_UNIT
     SHOWS,                             // QUOTE_UNIT
     COUNTS | RESUMES,                  // OPEN_PAREN_UNIT
     SHOWS | COUNTS | RESUMES | CLOSES, // CLOSE_PAREN_UNIT
@@ -159,8 +163,6 @@ constexpr uint8_t CLASS_RULES[] = {
     SHOWS | RESUMES | CLOSES,          // CLOSE_BRACKET_UNIT
     RESUMES,                           // OPEN_BRACE_UNIT
     SHOWS | RESUMES | CLOSES,          // CLOSE_BRACE_UNIT
-    0,                                 // EQUALS_UNIT
-    0,                                 // PLUS_UNIT
     0,                                 // END_UNIT
 };
 static_assert(sizeof CLASS_RULES == END_UNIT + 1, "one row per class");
@@ -183,6 +185,11 @@ constexpr unsigned NOT_PLAIN = ClassesWith(SHOWS | COUNTS);
 constexpr unsigned CLOSERS = ClassesWith(CLOSES);
 // The units whose normal node pass 2 keeps, besides the escape character.
 constexpr unsigned KEPT_CLASSES = CLOSERS | 1u << PERCENT_UNIT;
+// The quiet units: the classes before PERCENT_UNIT, no rule looks at them and no run resumes
+// after them.
+constexpr unsigned QUIET_CLASSES = (1u << PERCENT_UNIT) - 1;
+static_assert((ClassesWith(SHOWS | COUNTS | RESUMES | CLOSES) & QUIET_CLASSES) == 0,
+              "no rule looks at a quiet class");
 
 // ---- Limits and markers ---------------------------------------------------------------------
 
@@ -315,6 +322,32 @@ uint32_t CloserNode(uint16_t w) {
 // Index of the last unit of the reference opened at the "%" at p (closed).
 int32_t CloserLast(int32_t p) {
     return unitSlots[p] + (Form(p) == DOUBLE_OPENER_FORM ? 1 : 0);
+}
+
+// Whether the unit is quiet and not the escape character: its class byte then holds no flag and
+// no form, so the byte alone is below PERCENT_UNIT.
+[[gnu::always_inline]] inline bool IsQuiet(uint8_t unit) {
+    return unit < PERCENT_UNIT;
+}
+
+// The last position at or before p whose unit is not quiet, or -1. Text that no rule looks at is
+// crossed eight class bytes at a time: adding 0x80 - PERCENT_UNIT to a byte's low seven bits
+// sets its high bit exactly when they reach PERCENT_UNIT, and a byte of 0x80 or more has it set
+// already; no sum carries into the next byte. The highest byte with its bit set, in the word
+// that ends at p, is the last loud position (the tables are read as little-endian words).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "class bytes are read as words");
+[[gnu::always_inline]] inline int32_t LastNotQuiet(int32_t p) {
+    if (p < 0 || !IsQuiet(lineUnits[p])) return p;
+    constexpr uint64_t ONES = 0x0101010101010101u;
+    for (; p >= 7; p -= 8) {
+        uint64_t word;
+        __builtin_memcpy(&word, lineUnits + p - 7, sizeof word);
+        uint64_t loud =
+            (((word & 0x7F * ONES) + (0x80 - PERCENT_UNIT) * ONES) | word) & 0x80 * ONES;
+        if (loud) return p - __builtin_clzll(loud) / 8;
+    }
+    while (p >= 0 && IsQuiet(lineUnits[p])) --p;
+    return p;
 }
 
 // ---- The walk -------------------------------------------------------------------------------
@@ -616,13 +649,14 @@ void FindAllClosers(WCHAR escape) {
     recordEndNode = 2u * uint32_t(recordEnd);
     firstCloser = lineLength;
     // Past the last closer unit only the forms are needed.
-    for (int32_t p = lineLength - 1; p >= recordEnd; --p)
+    for (int32_t p = LastNotQuiet(lineLength - 1); p >= recordEnd; p = LastNotQuiet(p - 1))
         if (Class(p) == PERCENT_UNIT) ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
     // An escape character that a rule looks at can make an L = 1 node the up1 of a node further
     // left (a ")" read literally); such lines store every node.
     bool storeEveryNode =
         escape < 0x80 && ClassOf(escape) != OTHER_UNIT && !IsNameClass(ClassOf(escape));
     storeAfter = storeEveryNode ? ~0u : LOOKED_UP_AFTER;
+    bool skipQuiet = !storeEveryNode;
     for (int32_t& at : recentLiteralAt) at = -1;
 #ifndef NDEBUG
     for (int32_t i = 0; i <= recordEnd / 8; ++i) storedBits[i] = 0;
@@ -632,6 +666,13 @@ void FindAllClosers(WCHAR escape) {
     for (int32_t p = recordEnd - 1; p >= 0; --p) {
         uint8_t unit = lineUnits[p];
         if (IsPlain(unit)) {
+            // In a run of quiet units, only the first two positions after the unit before it
+            // may be looked up from further away ("(" or "%=" before them, see NeedsStore): the
+            // rest pass the record on, and are crossed at once.
+            if (skipQuiet && IsQuiet(unit) && p >= 3 && IsQuiet(lineUnits[p - 3])) {
+                int32_t run = LastNotQuiet(p) + 3;
+                if (run < p) p = run;
+            }
             if (NeedsStore(p)) Store(p, last.record);
             last.node = 2u * uint32_t(p);
             continue;
@@ -695,10 +736,27 @@ int32_t gainLimit;
 // The kept position whose normal node holds the gains of node v: v's own, or the first on v's
 // path (forward, for a node that reads its unit literally or a normal node that is not kept);
 // NONE past the limit.
+#ifndef NDEBUG
+// Which positions' `forward` the sweep wrote (it leaves most of a quiet run's), to check that
+// every lookup finds one.
+uint8_t forwardBits[SLOTS / 8 + 1];
+void MarkForward(int32_t p, bool written) {
+    uint8_t bit = uint8_t(1u << (p & 7));
+    forwardBits[p >> 3] = uint8_t(written ? forwardBits[p >> 3] | bit : forwardBits[p >> 3] & ~bit);
+}
+#define MARK_FORWARD(p, written) MarkForward(p, written)
+#else
+#define MARK_FORWARD(p, written) ((void)0)
+#endif
+
 [[gnu::always_inline]] inline uint16_t Holder(uint32_t v) {
     int32_t p = int32_t(v >> 1);
     if (p >= gainLimit) return NONE;
-    return IsNormalNode(v) && IsKept(p) ? uint16_t(p) : work.gains.forward[p];
+    if (IsNormalNode(v) && IsKept(p)) return uint16_t(p);
+#ifndef NDEBUG
+    assert(forwardBits[p >> 3] & (1u << (p & 7)));
+#endif
+    return work.gains.forward[p];
 }
 
 [[gnu::always_inline]] inline int32_t GainOf(uint32_t v) {
@@ -857,7 +915,24 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         bool escape = IsEscape(p);
         Held leadsTo = escape ? next1 : next0;
         g.forward[p] = leadsTo.at;
+        MARK_FORWARD(p, true);
         if (!IsKept(p)) {
+            // Every node of a quiet run leads to the holder of the node after it. A node is
+            // looked up from further away only up to two units after a unit that is not quiet
+            // (a body start, the position after a closer, or after "%%" and "%="), so only the
+            // run's first three positions are written.
+            if (IsQuiet(lineUnits[p]) && p >= 1 && IsQuiet(lineUnits[p - 1])) {
+                int32_t run = LastNotQuiet(p) + 1;
+                COUNT_WORK(p - run);
+                for (int32_t q = run; q < p && q < run + 3; ++q) {
+                    g.forward[q] = leadsTo.at;
+                    MARK_FORWARD(q, true);
+                }
+#ifndef NDEBUG
+                for (int32_t q = run + 3; q < p; ++q) MarkForward(q, false);
+#endif
+                p = run;
+            }
             next1 = leadsTo;
             continue;
         }
@@ -934,10 +1009,10 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     // Every gain after the last "%" that records around the caret is 0, and no stop after it
     // cuts off a gain: the sweep starts there, and what lies beyond is as past the limit.
     while (limit > 0) {
-        COUNT_WORK(1);
-        int32_t p = limit - 1;
-        if (RecordsAroundCaret(p, caret)) break; // (only a "%" has a form)
-        limit = p;
+        int32_t p = LastNotQuiet(limit - 1); // (only a "%" has a form)
+        COUNT_WORK(limit - p);
+        if (p >= 0 && RecordsAroundCaret(p, caret)) break;
+        limit = p < 0 ? 0 : p;
     }
     if (limit == 0) return none;
     gainLimit = limit;
@@ -998,8 +1073,12 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
     lineLength = n;
     endNode = 2u * uint32_t(n);
     // One past the last closer unit: pass 1 builds no record from there on.
-    recordEnd = seen & CLOSERS ? n : 0;
-    while (recordEnd > 0 && !(CLOSERS & 1u << Class(recordEnd - 1))) --recordEnd;
+    recordEnd = 0;
+    if (seen & CLOSERS) {
+        int32_t p = LastNotQuiet(n - 1);
+        while (!(CLOSERS & 1u << Class(p))) p = LastNotQuiet(p - 1);
+        recordEnd = p + 1;
+    }
     FindAllClosers(escape);
     // A reference qualifies only if its "%" is at or before the caret: the walks stop after it.
     ReferenceSpan best = GainSearch(caret, caret < n ? caret + 1 : n);

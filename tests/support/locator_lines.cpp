@@ -82,7 +82,33 @@ Text RandomText(size_t length) {
     return RandomUnits(random, length);
 }
 
+// Ordinary words, and a reference at the end.
+Text WordsThenReference(size_t length) {
+    Text tail = FromAscii("echo %@upper[%USERNAME]");
+    return Repeated(PLAIN, length - tail.size()) + tail;
+}
+
+// Text with a "%PATH%" every 200 units.
+Text PathEvery200(size_t length) {
+    std::string unit;
+    while (unit.size() < 194) unit += PLAIN[unit.size() % (sizeof PLAIN - 1)];
+    return Repeated((unit + "%PATH%").c_str(), length);
+}
+
+constexpr char BATCH[] = "if \"%1\" == \"\" (echo %@eval[%n+1] >> %temp\\log) ";
+constexpr char COPY[] = "copy %(x) %[y] %@f[%a[1]] \"q\" ";
+
 } // namespace
+
+const std::vector<Family>& TypedFamilies() {
+    static const std::vector<Family> FAMILIES = {
+        {"words_then_reference", WordsThenReference, '^'},
+        {"path_every_200", PathEvery200, '^'},
+        {"batch_line", [](size_t length) { return Repeated(BATCH, length); }, '^'},
+        {"copy_line", [](size_t length) { return Repeated(COPY, length); }, '^'},
+    };
+    return FAMILIES;
+}
 
 const std::vector<Family>& AdversarialFamilies() {
     static const std::vector<Family> FAMILIES = {

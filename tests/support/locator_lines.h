@@ -48,4 +48,8 @@ struct Family {
 };
 const std::vector<Family>& AdversarialFamilies();
 
+// Lines people type, at any length, read with "^": ordinary text with a reference here and
+// there, and text dense with references.
+const std::vector<Family>& TypedFamilies();
+
 } // namespace lines

@@ -282,6 +282,35 @@ TEST(LocateReference, MatchesTheModelOnNestedTokens) {
     EXPECT_GT(compared, 60000);
 }
 
+// Runs of text that no rule looks at, of every length, between tokens: the locator crosses
+// them a word at a time and must still stop at the unit that ends each, whatever its offset;
+// with some escape characters the same units are no longer quiet.
+TEST(LocateReference, MatchesTheModelAcrossRunsOfText) {
+    const std::vector<std::string>& tokens = lines::LocatorTokens();
+    std::mt19937 random(20261210);
+    int compared = 0;
+    for (int lineNumber = 0; lineNumber < 2000; ++lineNumber) {
+        Text line;
+        for (int piece = 2 + int(random() % 5); piece > 0; --piece) {
+            line += lines::RandomUnits(random, random() % 21, "ab1_$@=+ ");
+            line += lines::FromAscii(tokens[random() % tokens.size()].c_str());
+        }
+        int lineCompared =
+            CompareWithModel(line, lines::RandomUnits(random, 1, "^^^^([{)%a=")[0], 200000);
+        ASSERT_GE(lineCompared, 0);
+        compared += lineCompared;
+    }
+    EXPECT_GT(compared, 50000);
+}
+
+// The lines people type, at every caret.
+TEST(LocateReference, MatchesTheModelOnTypedLines) {
+    for (const lines::Family& family : lines::TypedFamilies()) {
+        Text line = family.make(600);
+        EXPECT_EQ(int(line.size()) + 2, CompareWithModel(line, family.escape)) << family.name;
+    }
+}
+
 // Parenthesis counts beyond what a node's record holds, in runs that pause inside each other.
 TEST(LocateReference, LargeCountsSurvivePauses) {
     Text opens(9000, '('), closes(9000, ')');
