@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "src/actions/locator.h"
 #include "tests/limits/stack_meter.h"
@@ -81,7 +82,8 @@ const lines::Family& Named(const char* name) {
     std::abort();
 }
 
-// Anchor/classify on the random line and Locate/<family> for every family, at three lengths each;
+// Anchor/classify on the random line and Locate/<family> for every family, typed lines first, at
+// three lengths each;
 // PeakStack/<family> for a few (all of them read with "^").
 bool RegisterLocatorBenchmarks() {
     benchmark::RegisterBenchmark("Anchor/classify", Anchor, Named("random").make)
@@ -89,7 +91,9 @@ bool RegisterLocatorBenchmarks() {
         ->Arg(16384)
         ->Arg(MAX_LINE_LENGTH)
         ->Unit(benchmark::kMicrosecond);
-    for (const lines::Family& family : lines::AdversarialFamilies())
+    std::vector<lines::Family> families = lines::TypedFamilies();
+    for (const lines::Family& family : lines::AdversarialFamilies()) families.push_back(family);
+    for (const lines::Family& family : families)
         benchmark::RegisterBenchmark(("Locate/" + std::string(family.name)).c_str(), Locate,
                                      family.make, family.escape)
             ->Arg(4096)

@@ -92,6 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (span.last != -1) {
         Fail("half a result", span, none);
     }
+    // A line measured beforehand is located alike.
+    ReferenceSpan measured = LocateReferenceIn(line.data(), length, cursor, escape);
+    if (measured.first != span.first || measured.last != span.last || measured.depth != span.depth)
+        Fail("differs on the measured line", measured, span);
     if (size_t(length) <= MODEL_LIMIT) {
         model::ModelResult expected =
             model::LocateReferenceModel(line.data(), cursor, escape, MODEL_BUDGET);

@@ -32,8 +32,11 @@ namespace {
     // user typed is lost.
     if (!SpliceFits(lineLength, referenceLength, size_t(expansionLength))) return false;
 
-    DeleteFromLine(event, uint32_t(first), uint32_t(referenceLength));
-    InsertIntoLine(event, reference, uint32_t(first));
+    // One splice of the measured line: the caret, inside the reference, ends after the text.
+    ClearEditLine(event->line + first);
+    SpliceLine(event->line, lineLength, first, referenceLength, reference, size_t(expansionLength));
+    event->cursor = event->line + first + expansionLength;
+    event->redraw = 1;
     return true;
 }
 
@@ -48,10 +51,12 @@ int ExpandAtCaret(KeyEvent* event) {
     if (caret < 0) return 0;
 
     WCHAR escape = GetEscapeChar();
-    ReferenceSpan span = LocateReference(line, caret, escape);
+    ReferenceSpan span = LocateReferenceIn(line, int32_t(lineLength), caret, escape);
     if (span.first < 0) return 0;
-    // The locator finds a span of the line or none; should it not, the keystroke refuses.
-    bool inLine = span.last >= span.first && size_t(span.last) < lineLength;
+    // The locator finds a span of the line around the caret or none; should it not, the
+    // keystroke refuses.
+    bool inLine = span.last >= span.first && size_t(span.last) < lineLength &&
+                  span.first <= caret && caret <= span.last + 1;
     assert(inLine);
     if (!inLine) return 0;
 

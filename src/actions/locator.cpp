@@ -1050,22 +1050,16 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
 
 } // namespace
 
-// The classifying pass, then the two passes above. See the header comment.
-ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
+namespace {
+
+[[gnu::always_inline]] inline uint8_t UnitOf(WCHAR ch, WCHAR escape) {
+    return uint8_t(ClassOf(ch) | (ch == escape ? ESCAPE_FLAG : 0));
+}
+
+// The two passes after the classifying pass, which left `seen`, the set of classes of the line's
+// `n` units.
+ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
-    if (!line) return none;
-#ifndef NDEBUG
-    workDone = 0;
-#endif
-    // The classifying pass: one class byte per unit, and the set of classes seen.
-    unsigned seen = 0;
-    int32_t n = 0;
-    while (n < MAX_LINE_LENGTH && line[n] != 0) {
-        WCHAR ch = line[n];
-        uint8_t unit = uint8_t(ClassOf(ch) | (ch == escape ? ESCAPE_FLAG : 0));
-        seen |= 1u << (unit & CLASS_MASK);
-        lineUnits[n++] = unit;
-    }
     COUNT_WORK(n);
     for (int32_t i = 0; i < PADDING; ++i) lineUnits[n + i] = END_UNIT;
     // Every reference starts with "%" at or before the caret.
@@ -1084,6 +1078,40 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
     ReferenceSpan best = GainSearch(caret, caret < n ? caret + 1 : n);
     assert(workDone <= MAX_LOCATOR_WORK_PER_UNIT * uint64_t(n + 1));
     return best;
+}
+
+} // namespace
+
+// The classifying pass (one class byte per unit, and the set of classes seen), then the two
+// passes above. See the header comment.
+ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
+    if (!line) return ReferenceSpan{-1, -1, -1};
+#ifndef NDEBUG
+    workDone = 0;
+#endif
+    unsigned seen = 0;
+    int32_t n = 0;
+    while (n < MAX_LINE_LENGTH && line[n] != 0) {
+        uint8_t unit = UnitOf(line[n], escape);
+        seen |= 1u << (unit & CLASS_MASK);
+        lineUnits[n++] = unit;
+    }
+    return LocateClassified(n, seen, caret, escape);
+}
+
+ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret, WCHAR escape) {
+    if (!line || length < 0 || length > MAX_LINE_LENGTH) return ReferenceSpan{-1, -1, -1};
+#ifndef NDEBUG
+    workDone = 0;
+#endif
+    unsigned seen = 0;
+    for (int32_t n = 0; n < length; ++n) {
+        assert(line[n] != 0);
+        uint8_t unit = UnitOf(line[n], escape);
+        seen |= 1u << (unit & CLASS_MASK);
+        lineUnits[n] = unit;
+    }
+    return LocateClassified(length, seen, caret, escape);
 }
 
 #ifndef NDEBUG

@@ -16,6 +16,10 @@ struct ReferenceSpan {
 // MAX_LINE_LENGTH units. Allocates nothing; its stack use is small and bounded.
 ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape);
 
+// The same for a line whose length the caller has measured already: `length` units, at most
+// MAX_LINE_LENGTH, none of them 0 (a keystroke measures its line once, for every step).
+ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret, WCHAR escape);
+
 // The most steps of constant cost a call may take per unit of its line (and one unit more):
 // the locator's time is linear in the line's length whatever the line, caret and escape.
 constexpr uint64_t MAX_LOCATOR_WORK_PER_UNIT = 8;

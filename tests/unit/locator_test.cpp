@@ -208,13 +208,16 @@ int CompareAt(const Text& line, int32_t caret, WCHAR escape, uint64_t budget = 0
     model::ModelResult expected = model::LocateReferenceModel(line.c_str(), caret, escape, budget);
     if (!expected.completed) return 0;
     ReferenceSpan span = LocateReference(line.c_str(), caret, escape);
+    ReferenceSpan measured = LocateReferenceIn(line.c_str(), int32_t(line.size()), caret, escape);
     if (span.first == expected.span.first && span.last == expected.span.last &&
-        span.depth == expected.span.depth)
+        span.depth == expected.span.depth && measured.first == span.first &&
+        measured.last == span.last && measured.depth == span.depth)
         return 1;
     ADD_FAILURE() << "line \"" << Utf8(line) << "\" (" << line.size() << " units) caret " << caret
                   << " escape " << Utf8(Text(1, escape)) << ": model " << expected.span.first
                   << ".." << expected.span.last << " depth " << expected.span.depth << ", locator "
-                  << span.first << ".." << span.last << " depth " << span.depth;
+                  << span.first << ".." << span.last << " depth " << span.depth
+                  << ", on the measured line " << measured.first << ".." << measured.last;
     return -1;
 }
 
