@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need beyond the machine's defaults: the mingw-w64 cross
-# compiler, wine (to run the Windows build), GNU readline (the demo host's line editor) and tmux
-# (for the terminal tests of the demo host).
+# compiler, wine (to run the Windows build), GNU readline (the demo host's line editor), tmux
+# (for the terminal tests of the demo host), and Python with Python-Markdown (the DLL contract
+# test, the release's bill of materials and its HTML guide).
 #   scripts/setup-toolchain.sh        everything make test needs
 #   scripts/setup-toolchain.sh demo   only what the native build of make demo needs
 # As root it installs what is missing; otherwise it prints the exact command to run.
@@ -19,6 +20,10 @@ if [ "${1:-}" != demo ]; then
   command -v tmux >/dev/null 2>&1 || need+=(tmux)
   command -v zip >/dev/null 2>&1 || need+=(zip)
   command -v clang++ >/dev/null 2>&1 || need+=(clang)
+  # The contract test reads the DLL's headers, and the release writes its bill of materials, in
+  # Python; the release turns the user guide into HTML with Python-Markdown.
+  command -v python3 >/dev/null 2>&1 || need+=(python3)
+  command -v markdown_py >/dev/null 2>&1 || need+=(python3-markdown)
 fi
 
 if [ ${#need[@]} -eq 0 ]; then
