@@ -656,7 +656,6 @@ void FindAllClosers(WCHAR escape) {
     bool storeEveryNode =
         escape < 0x80 && ClassOf(escape) != OTHER_UNIT && !IsNameClass(ClassOf(escape));
     storeAfter = storeEveryNode ? ~0u : LOOKED_UP_AFTER;
-    bool skipQuiet = !storeEveryNode;
     for (int32_t& at : recentLiteralAt) at = -1;
 #ifndef NDEBUG
     for (int32_t i = 0; i <= recordEnd / 8; ++i) storedBits[i] = 0;
@@ -666,11 +665,13 @@ void FindAllClosers(WCHAR escape) {
     for (int32_t p = recordEnd - 1; p >= 0; --p) {
         uint8_t unit = lineUnits[p];
         if (IsPlain(unit)) {
-            // In a run of quiet units, only the first two positions after the unit before it
-            // may be looked up from further away ("(" or "%=" before them, see NeedsStore): the
-            // rest pass the record on, and are crossed at once.
-            if (skipQuiet && IsQuiet(unit) && p >= 3 && IsQuiet(lineUnits[p - 3])) {
-                int32_t run = LastNotQuiet(p) + 3;
+            // In a run of quiet units, only the run's first two positions may be looked up from
+            // further away: one after a "(" or a closer, two after "%%" or "%=", or after the
+            // escape character (the L = 1 node that BuildFar rebuilds and the node after it).
+            // The rest pass the record on, and are crossed at once. (Checking the unit two to
+            // the left first keeps short runs from paying for the search.)
+            if (IsQuiet(unit) && p >= 2 && IsQuiet(lineUnits[p - 2])) {
+                int32_t run = LastNotQuiet(p) + 2;
                 if (run < p) p = run;
             }
             if (NeedsStore(p)) Store(p, last.record);
@@ -920,16 +921,16 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
             // Every node of a quiet run leads to the holder of the node after it. A node is
             // looked up from further away only up to two units after a unit that is not quiet
             // (a body start, the position after a closer, or after "%%" and "%="), so only the
-            // run's first three positions are written.
+            // run's first two positions are written.
             if (IsQuiet(lineUnits[p]) && p >= 1 && IsQuiet(lineUnits[p - 1])) {
                 int32_t run = LastNotQuiet(p) + 1;
                 COUNT_WORK(p - run);
-                for (int32_t q = run; q < p && q < run + 3; ++q) {
+                for (int32_t q = run; q < p && q < run + 2; ++q) {
                     g.forward[q] = leadsTo.at;
                     MARK_FORWARD(q, true);
                 }
 #ifndef NDEBUG
-                for (int32_t q = run + 3; q < p; ++q) MarkForward(q, false);
+                for (int32_t q = run + 2; q < p; ++q) MarkForward(q, false);
 #endif
                 p = run;
             }
