@@ -11,7 +11,9 @@ constexpr WCHAR DEFAULT_ESCAPE = '^';
 // Kept out of its caller's frame, so that this host buffer and the caller's are never on the
 // stack at once.
 [[gnu::noinline]] WCHAR GetEscapeChar() {
-    WCHAR query[HOST_BUFFER_CAPACITY] = {};
+    // Only the first two units are read back, so the buffer is not cleared beforehand: clearing
+    // its 128 KiB on every keystroke would cost more than the query.
+    WCHAR query[HOST_BUFFER_CAPACITY];
     WideCopy(query, HOST_BUFFER_CAPACITY, WIDE("%@option[EscapeChar]"));
     // Asked without silencing: the escape option is plain host state, and its result is not
     // looked at, only the text left in the buffer.

@@ -2,14 +2,17 @@
 // TakeCmd.dll, so that a change of build flags can be judged on a shared, noisy machine:
 //
 //   tallix_dll_timing A.dll B.dll [rounds]
+//   tallix_dll_timing --first A.dll [loads]
 //
 // Both DLLs are loaded from their full paths and started. Each round presses every case's key
 // in a batch of BATCH presses on A and on B, in the order A B on even rounds and B A on odd
 // ones, so that drift of the machine's speed touches both alike. The table gives, per case, the
 // median time of one press for A and for B over the rounds, the median of the per-round ratios
 // B/A, and the fastest batch of each with their ratio (the least disturbed by other work on the
-// machine). Not a test: it prints numbers and fails only when a DLL cannot be loaded or a key
-// was not taken.
+// machine). With --first, one DLL is loaded and started `loads` times for each case; each time
+// its first press is timed alone, then a batch of warm ones; the table gives the median first
+// press and the median warm one. Not a test: it prints numbers and fails only when a DLL cannot
+// be loaded or a key was not taken.
 #include <windows.h>
 
 #include <algorithm>
@@ -75,8 +78,9 @@ void PrepareHost() {
     TakeCmdSetEvaluation(L"1+2", L"1+2");
 }
 
-// Seconds per press of a batch of `BATCH` presses of `c` on `plugin`.
-double TimeBatch(const Plugin& plugin, const Case& c, std::vector<wchar_t>& buffer) {
+// Seconds per press of a batch of `presses` presses of `c` on `plugin`.
+double TimeBatch(const Plugin& plugin, const Case& c, std::vector<wchar_t>& buffer,
+                 int presses = BATCH) {
     std::fill(buffer.begin(), buffer.end(), L'\0');
     std::copy(c.line.begin(), c.line.end(), buffer.begin());
     KeyEvent event{};
@@ -85,7 +89,7 @@ double TimeBatch(const Plugin& plugin, const Case& c, std::vector<wchar_t>& buff
     LARGE_INTEGER frequency, start, stop;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    for (int i = 0; i < BATCH; ++i) {
+    for (int i = 0; i < presses; ++i) {
         event.keyCode = c.code;
         event.cursor = buffer.data() + c.line.size();
         event.redraw = 0;
@@ -96,7 +100,7 @@ double TimeBatch(const Plugin& plugin, const Case& c, std::vector<wchar_t>& buff
         }
     }
     QueryPerformanceCounter(&stop);
-    return double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart) / BATCH;
+    return double(stop.QuadPart - start.QuadPart) / double(frequency.QuadPart) / presses;
 }
 
 double Median(std::vector<double> values) {
@@ -105,22 +109,46 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s A.dll B.dll [rounds]\n", argv[0]);
-        return 2;
-    }
-    const int rounds = argc > 3 ? std::atoi(argv[3]) : 30;
-    const Plugin plugins[2] = {Load(argv[1]), Load(argv[2])};
-    const std::vector<Case> cases = {
+// The lines of the native keystroke benchmark, under its names.
+std::vector<Case> Cases() {
+    return {
         {"ExpandPlain", Padded(L"echo ", L" %foo"), ALT_X},
         {"ExpandUnclosedThenReference", Padded(L"%(", L" %foo"), ALT_X},
         {"ExpandMixedOpenersThenReference", Padded(L"%@f[%[%{%((\"", L" %foo"), ALT_X},
         {"MathPlain", Padded(L"x ", L" 1+2"), ALT_EQUALS},
         {"MathAfterWhiteSpace", Padded(L" ", L"1+2"), ALT_EQUALS},
     };
+}
+
+// The first press after loading and starting the DLL, and the warm ones after it.
+int FirstAndWarm(const char* path, int loads) {
+    std::vector<wchar_t> buffer(EDIT_LINE_CAPACITY);
+    std::printf("%-34s %12s %12s\n", "case (us per press)", "first", "warm");
+    for (const Case& c : Cases()) {
+        std::vector<double> first, warm;
+        for (int i = 0; i < loads; ++i) {
+            Plugin plugin = Load(path);
+            first.push_back(TimeBatch(plugin, c, buffer, 1));
+            warm.push_back(TimeBatch(plugin, c, buffer, 20));
+            FreeLibrary(plugin.module);
+        }
+        std::printf("%-34s %12.1f %12.1f\n", c.name, Median(first) * 1e6, Median(warm) * 1e6);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--first")
+        return FirstAndWarm(argv[2], argc > 3 ? std::atoi(argv[3]) : 20);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s A.dll B.dll [rounds] | --first A.dll [loads]\n", argv[0]);
+        return 2;
+    }
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 30;
+    const Plugin plugins[2] = {Load(argv[1]), Load(argv[2])};
+    const std::vector<Case> cases = Cases();
     std::vector<wchar_t> buffer(EDIT_LINE_CAPACITY);
     std::printf("%-34s %10s %10s %8s %10s %10s %8s\n", "case (us per press)", "A median",
                 "B median", "B/A", "A min", "B min", "B/A min");
