@@ -1115,6 +1115,26 @@ ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret
     return LocateClassified(length, seen, caret, escape);
 }
 
+namespace {
+
+// Writes a zero into every page that the `size` bytes at `table` span.
+void TouchPages(void* table, size_t size) {
+    constexpr size_t PAGE = 4096;
+    uint8_t* bytes = static_cast<uint8_t*>(table);
+    for (size_t i = 0; i < size; i += PAGE) bytes[i] = 0;
+    bytes[size - 1] = 0;
+}
+
+} // namespace
+
+// The tables' contents do not matter before a call, which writes what it reads.
+void PrepareLocator() {
+    TouchPages(lineUnits, sizeof lineUnits);
+    TouchPages(unitSlots, sizeof unitSlots);
+    TouchPages(nodeBits, sizeof nodeBits);
+    TouchPages(&work, sizeof work);
+}
+
 #ifndef NDEBUG
 uint64_t LocatorWork() {
     return workDone;

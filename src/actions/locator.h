@@ -20,6 +20,11 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape);
 // MAX_LINE_LENGTH, none of them 0 (a keystroke measures its line once, for every step).
 ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret, WCHAR escape);
 
+// Writes every page of the locator's tables once. Called at start-up, so that the first keystroke
+// does not pay for their first use: under some loaders the first write to each page of a DLL's
+// zero-filled data costs several microseconds.
+void PrepareLocator();
+
 // The most steps of constant cost a call may take per unit of its line (and one unit more):
 // the locator's time is linear in the line's length whatever the line, caret and escape.
 constexpr uint64_t MAX_LOCATOR_WORK_PER_UNIT = 8;

@@ -2,6 +2,7 @@
 // probe, the settings, the banner) and shutdown.
 #include "lifecycle.h"
 
+#include "../actions/locator.h"
 #include "../keys/keycodec.h"
 #include "../platform/widetext.h"
 #include "exports.h"
@@ -78,6 +79,7 @@ PLUGIN_EXPORT int InitializePlugin(void) {
     if (!LoadSettings(HKEY_CURRENT_USER) && !LoadSettings(HKEY_LOCAL_MACHINE))
         ApplyDefaultSettings();
     if (LoadBannerWanted()) PrintLoadBanner();
+    PrepareLocator();
     return 0;
 }
 
