@@ -195,6 +195,7 @@ static_assert((ClassesWith(SHOWS | COUNTS | RESUMES | CLOSES) & QUIET_CLASSES) =
 
 // One entry per position of the longest line and one for its end.
 constexpr int32_t SLOTS = MAX_LINE_LENGTH + 1;
+static_assert(SLOTS % 8 == 0, "the bit tables hold whole bytes");
 // Units read past a position: up to three ("%((" and the unit after it).
 constexpr int32_t PADDING = 4;
 // No position: the positions kept in tables are a unit's, below MAX_LINE_LENGTH, so 16 bits hold
@@ -294,7 +295,7 @@ int32_t recentLiteralAt[4];
 unsigned storeAfter;
 #ifndef NDEBUG
 // Which nodes (p, 0) are stored, to check that every lookup finds one.
-uint8_t storedBits[SLOTS / 8 + 1];
+uint8_t storedBits[SLOTS / 8];
 // The steps of constant cost the current call took: positions classified and swept, records
 // rebuilt from far away, closers crossed by the stop queries, nodes crossed by the descent.
 uint64_t workDone;
@@ -740,7 +741,7 @@ int32_t gainLimit;
 #ifndef NDEBUG
 // Which positions' `forward` the sweep wrote (it leaves most of a quiet run's), to check that
 // every lookup finds one.
-uint8_t forwardBits[SLOTS / 8 + 1];
+uint8_t forwardBits[SLOTS / 8];
 void MarkForward(int32_t p, bool written) {
     uint8_t bit = uint8_t(1u << (p & 7));
     forwardBits[p >> 3] = uint8_t(written ? forwardBits[p >> 3] | bit : forwardBits[p >> 3] & ~bit);
@@ -1012,8 +1013,11 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     while (limit > 0) {
         int32_t p = LastNotQuiet(limit - 1); // (only a "%" has a form)
         COUNT_WORK(limit - p);
-        if (p >= 0 && RecordsAroundCaret(p, caret)) break;
-        limit = p < 0 ? 0 : p;
+        if (p < 0 || RecordsAroundCaret(p, caret)) {
+            limit = p + 1;
+            break;
+        }
+        limit = p;
     }
     if (limit == 0) return none;
     gainLimit = limit;

@@ -196,6 +196,11 @@ TEST(LocateReference, ReadsAtMostTheLongestLine) {
     EXPECT_EQ(MAX_LINE_LENGTH - 2, span.first);
     EXPECT_EQ(MAX_LINE_LENGTH - 1, span.last);
     EXPECT_EQ(NONE, LocateReference(nullptr, 0, '^').first);
+    // A measured line longer than the longest, of a negative length or missing is refused.
+    EXPECT_EQ(NONE, LocateReferenceIn(line.c_str(), 65536, 65535, '^').first);
+    EXPECT_EQ(NONE, LocateReferenceIn(line.c_str(), -1, 0, '^').first);
+    EXPECT_EQ(NONE, LocateReferenceIn(nullptr, 5, 5, '^').first);
+    EXPECT_EQ(MAX_LINE_LENGTH - 2, LocateReferenceIn(line.c_str(), 65535, 65535, '^').first);
 }
 
 // ---- The recursive model on random short lines ----------------------------------------------
