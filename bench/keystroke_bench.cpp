@@ -105,6 +105,12 @@ void BM_ExpandMixedOpeners(benchmark::State& state) {
     RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
 }
 
+// The same before a reference that is found (the line the DLL's timing harness also presses).
+void BM_ExpandMixedOpenersThenReference(benchmark::State& state) {
+    Text line = Padded(u"%@f[%[%{%((\"", u" %foo");
+    RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
+}
+
 void BM_MathPlain(benchmark::State& state) {
     Text line = Padded(u"x ", u" 1+2");
     RunKeystroke(state, line, LINE_UNITS, DEFAULT_MATH_HOTKEY);
@@ -128,6 +134,7 @@ BENCHMARK(BM_ExpandUnclosedParens)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMic
 BENCHMARK(BM_ExpandUnclosedThenReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedParensClosedAtEnd)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandMixedOpeners)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExpandMixedOpenersThenReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathOneLongQuotedWord)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathAfterWhiteSpace)->Unit(benchmark::kMicrosecond);
