@@ -325,6 +325,10 @@ int32_t CloserLast(int32_t p) {
     return unitSlots[p] + (Form(p) == DOUBLE_OPENER_FORM ? 1 : 0);
 }
 
+// Whether the passes look for quiet runs to cross at once: only on lines at least three quarters
+// quiet, so that on text dense with rules the check costs no mispredicted branch per unit.
+bool skipQuiet;
+
 // Whether the unit is quiet and not the escape character: its class byte then holds no flag and
 // no form, so the byte alone is below PERCENT_UNIT.
 [[gnu::always_inline]] inline bool IsQuiet(uint8_t unit) {
@@ -348,6 +352,31 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "class bytes are read a
         if (loud) return p - __builtin_clzll(loud) / 8;
     }
     while (p >= 0 && IsQuiet(lineUnits[p])) --p;
+    return p;
+}
+
+// The last position at or before p whose unit is a "%", or -1: eight class bytes at a time, with
+// one branch per word, so that text of any kind is crossed at the same speed. A byte's class
+// bits xor PERCENT_UNIT are zero exactly at a "%"; adding 0x7F to a byte's low seven bits sets
+// its high bit exactly when they are not zero (no sum carries into the next byte).
+[[gnu::always_inline]] inline int32_t LastPercent(int32_t p) {
+    constexpr uint64_t ONES = 0x0101010101010101u;
+    for (; p >= 7; p -= 8) {
+        uint64_t word;
+        __builtin_memcpy(&word, lineUnits + p - 7, sizeof word);
+        uint64_t other = (word & CLASS_MASK * ONES) ^ PERCENT_UNIT * ONES;
+        uint64_t percents = ~(((other & 0x7F * ONES) + 0x7F * ONES) | other) & 0x80 * ONES;
+        if (percents) return p - __builtin_clzll(percents) / 8;
+    }
+    while (p >= 0 && Class(p) != PERCENT_UNIT) --p;
+    return p;
+}
+
+// The same, a word at a time only on lines that are mostly quiet: where "%"s are near, the word
+// search's chain of dependent loads costs more than the units it skips.
+[[gnu::always_inline]] inline int32_t PreviousPercent(int32_t p) {
+    if (skipQuiet) return LastPercent(p);
+    while (p >= 0 && Class(p) != PERCENT_UNIT) --p;
     return p;
 }
 
@@ -621,6 +650,13 @@ struct LastBuilt {
     }
 }
 
+// The quiet run that ends at p: the position the sweep goes on from, the run's second (its
+// first two are swept as usual). Out of line, so that the sweep's loop keeps its registers.
+[[gnu::noinline]] int32_t KeptOfQuietRun(int32_t p) {
+    int32_t run = LastNotQuiet(p) + 2;
+    return run < p ? run : p;
+}
+
 // Pass 1, closers: where does every opener close? It sets every opener's stop into unitSlots
 // at its "%", sweeping from position recordEnd - 1 down to 0, and before that the forms of the
 // "%"s after recordEnd, which close nothing.
@@ -650,8 +686,8 @@ void FindAllClosers(WCHAR escape) {
     recordEndNode = 2u * uint32_t(recordEnd);
     firstCloser = lineLength;
     // Past the last closer unit only the forms are needed.
-    for (int32_t p = LastNotQuiet(lineLength - 1); p >= recordEnd; p = LastNotQuiet(p - 1))
-        if (Class(p) == PERCENT_UNIT) ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
+    for (int32_t p = PreviousPercent(lineLength - 1); p >= recordEnd; p = PreviousPercent(p - 1))
+        ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
     // An escape character that a rule looks at can make an L = 1 node the up1 of a node further
     // left (a ")" read literally); such lines store every node.
     bool storeEveryNode =
@@ -671,10 +707,8 @@ void FindAllClosers(WCHAR escape) {
             // escape character (the L = 1 node that BuildFar rebuilds and the node after it).
             // The rest pass the record on, and are crossed at once. (Checking the unit two to
             // the left first keeps short runs from paying for the search.)
-            if (IsQuiet(unit) && p >= 2 && IsQuiet(lineUnits[p - 2])) {
-                int32_t run = LastNotQuiet(p) + 2;
-                if (run < p) p = run;
-            }
+            if (skipQuiet && IsQuiet(unit) && p >= 2 && IsQuiet(lineUnits[p - 2]))
+                p = KeptOfQuietRun(p);
             if (NeedsStore(p)) Store(p, last.record);
             last.node = 2u * uint32_t(p);
             continue;
@@ -899,6 +933,21 @@ template <bool WINNERS> [[gnu::always_inline]] inline Held HeldAt(uint32_t v) {
     return qualifies ? Held{uint16_t(p), 1, uint16_t(p)} : HELD_NONE;
 }
 
+// The quiet run that ends at p, whose nodes all lead to `holder`: writes `forward` for its first
+// two positions and gives the first, where the sweep goes on. Out of line, as KeptOfQuietRun.
+[[gnu::noinline]] int32_t ForwardQuietRun(int32_t p, uint16_t holder) {
+    int32_t run = LastNotQuiet(p) + 1;
+    COUNT_WORK(p - run);
+    for (int32_t q = run; q < p && q < run + 2; ++q) {
+        work.gains.forward[q] = holder;
+        MARK_FORWARD(q, true);
+    }
+#ifndef NDEBUG
+    for (int32_t q = run + 2; q < p; ++q) MarkForward(q, false);
+#endif
+    return run;
+}
+
 // The sweep of pass 2, right to left from limit - 1: every kept position's gains, and where its
 // other nodes lead. With STOPS (some closer lies before the limit, so some run may stop before
 // it) also the stretches and the closers' jumps that GainBefore reads, and each "%"'s own gain
@@ -923,18 +972,8 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
             // looked up from further away only up to two units after a unit that is not quiet
             // (a body start, the position after a closer, or after "%%" and "%="), so only the
             // run's first two positions are written.
-            if (IsQuiet(lineUnits[p]) && p >= 1 && IsQuiet(lineUnits[p - 1])) {
-                int32_t run = LastNotQuiet(p) + 1;
-                COUNT_WORK(p - run);
-                for (int32_t q = run; q < p && q < run + 2; ++q) {
-                    g.forward[q] = leadsTo.at;
-                    MARK_FORWARD(q, true);
-                }
-#ifndef NDEBUG
-                for (int32_t q = run + 2; q < p; ++q) MarkForward(q, false);
-#endif
-                p = run;
-            }
+            if (skipQuiet && IsQuiet(lineUnits[p]) && p >= 1 && IsQuiet(lineUnits[p - 1]))
+                p = ForwardQuietRun(p, leadsTo.at);
             next1 = leadsTo;
             continue;
         }
@@ -1011,7 +1050,7 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     // Every gain after the last "%" that records around the caret is 0, and no stop after it
     // cuts off a gain: the sweep starts there, and what lies beyond is as past the limit.
     while (limit > 0) {
-        int32_t p = LastNotQuiet(limit - 1); // (only a "%" has a form)
+        int32_t p = PreviousPercent(limit - 1); // (only a "%" has a form)
         COUNT_WORK(limit - p);
         if (p < 0 || RecordsAroundCaret(p, caret)) {
             limit = p + 1;
@@ -1062,9 +1101,11 @@ namespace {
 }
 
 // The two passes after the classifying pass, which left `seen`, the set of classes of the line's
-// `n` units.
-ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR escape) {
+// `n` units, and `quiet`, how many of them are quiet.
+ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t quiet, int32_t caret,
+                               WCHAR escape) {
     ReferenceSpan none{-1, -1, -1};
+    skipQuiet = 4 * int64_t(quiet) >= 3 * int64_t(n);
     COUNT_WORK(n);
     for (int32_t i = 0; i < PADDING; ++i) lineUnits[n + i] = END_UNIT;
     // Every reference starts with "%" at or before the caret.
@@ -1074,8 +1115,8 @@ ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR es
     // One past the last closer unit: pass 1 builds no record from there on.
     recordEnd = 0;
     if (seen & CLOSERS) {
-        int32_t p = LastNotQuiet(n - 1);
-        while (!(CLOSERS & 1u << Class(p))) p = LastNotQuiet(p - 1);
+        int32_t p = n - 1;
+        while (!(CLOSERS & 1u << Class(p))) --p;
         recordEnd = p + 1;
     }
     FindAllClosers(escape);
@@ -1095,13 +1136,14 @@ ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
     workDone = 0;
 #endif
     unsigned seen = 0;
-    int32_t n = 0;
+    int32_t n = 0, quiet = 0;
     while (n < MAX_LINE_LENGTH && line[n] != 0) {
         uint8_t unit = UnitOf(line[n], escape);
         seen |= 1u << (unit & CLASS_MASK);
+        quiet += IsQuiet(unit) ? 1 : 0;
         lineUnits[n++] = unit;
     }
-    return LocateClassified(n, seen, caret, escape);
+    return LocateClassified(n, seen, quiet, caret, escape);
 }
 
 ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret, WCHAR escape) {
@@ -1110,13 +1152,15 @@ ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret
     workDone = 0;
 #endif
     unsigned seen = 0;
+    int32_t quiet = 0;
     for (int32_t n = 0; n < length; ++n) {
         assert(line[n] != 0);
         uint8_t unit = UnitOf(line[n], escape);
         seen |= 1u << (unit & CLASS_MASK);
+        quiet += IsQuiet(unit) ? 1 : 0;
         lineUnits[n] = unit;
     }
-    return LocateClassified(length, seen, caret, escape);
+    return LocateClassified(length, seen, quiet, caret, escape);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -269,46 +270,57 @@ TEST(LocateReference, MatchesTheModelWithATailAfterTheLastCloser) {
     }
 }
 
+namespace {
+
+// Draws `count` lines with `make`, each read with an escape character drawn from `escapes`, and
+// compares every caret of each with the model (capped at 200,000 steps): how many carets were
+// compared, or -1 at the first difference.
+int CompareDrawnLines(uint32_t seed, int count, const std::function<Text(std::mt19937&)>& make,
+                      const char* escapes) {
+    std::mt19937 random(seed);
+    int compared = 0;
+    for (int lineNumber = 0; lineNumber < count; ++lineNumber) {
+        Text line = make(random);
+        int lineCompared =
+            CompareWithModel(line, lines::RandomUnits(random, 1, escapes)[0], 200000);
+        if (lineCompared < 0) return -1;
+        compared += lineCompared;
+    }
+    return compared;
+}
+
+} // namespace
+
 // Lines made of whole openers, closers, quotes and forms nest far more than random characters
 // do: runs pause inside runs, meet nodes that deeper runs walked, and follow runs of other kinds.
 TEST(LocateReference, MatchesTheModelOnNestedTokens) {
     static const char* const TOKENS[] = {"%(", "%((", "%[", "%[[", "%{", "%@f[", "%a[",
                                          ")",  "))",  "]",  "]]",  "}",  "\"",   "^",
                                          "%=", "%a",  "x",  "(",   "^)"};
-    std::mt19937 random(20261209);
-    int compared = 0;
-    for (int lineNumber = 0; lineNumber < 6000; ++lineNumber) {
+    auto make = [](std::mt19937& random) {
         Text line;
         int tokens = 4 + int(random() % 9);
         for (int i = 0; i < tokens; ++i)
             line += lines::FromAscii(TOKENS[random() % (sizeof TOKENS / sizeof *TOKENS)]);
-        int lineCompared =
-            CompareWithModel(line, lines::RandomUnits(random, 1, "^^^^([{)%a")[0], 200000);
-        ASSERT_GE(lineCompared, 0);
-        compared += lineCompared;
-    }
-    EXPECT_GT(compared, 60000);
+        return line;
+    };
+    EXPECT_GT(CompareDrawnLines(20261209, 6000, make, "^^^^([{)%a"), 60000);
 }
 
 // Runs of text that no rule looks at, of every length, between tokens: the locator crosses
 // them a word at a time and must still stop at the unit that ends each, whatever its offset;
 // with some escape characters the same units are no longer quiet.
 TEST(LocateReference, MatchesTheModelAcrossRunsOfText) {
-    const std::vector<std::string>& tokens = lines::LocatorTokens();
-    std::mt19937 random(20261210);
-    int compared = 0;
-    for (int lineNumber = 0; lineNumber < 2000; ++lineNumber) {
+    auto make = [](std::mt19937& random) {
+        const std::vector<std::string>& tokens = lines::LocatorTokens();
         Text line;
         for (int piece = 2 + int(random() % 5); piece > 0; --piece) {
             line += lines::RandomUnits(random, random() % 21, "ab1_$@=+ ");
             line += lines::FromAscii(tokens[random() % tokens.size()].c_str());
         }
-        int lineCompared =
-            CompareWithModel(line, lines::RandomUnits(random, 1, "^^^^([{)%a=")[0], 200000);
-        ASSERT_GE(lineCompared, 0);
-        compared += lineCompared;
-    }
-    EXPECT_GT(compared, 50000);
+        return line;
+    };
+    EXPECT_GT(CompareDrawnLines(20261210, 2000, make, "^^^^([{)%a="), 50000);
 }
 
 // The lines people type, at every caret.
