@@ -1,9 +1,17 @@
 // Bounded UTF-16 text helpers; see widetext.h for the contract.
 #include "widetext.h"
 
+// Four units a round, each read only after the one before it proved not to end the text: a
+// keystroke measures a line of up to 65,535 units, and the loop's own test was half its cost.
 size_t WideLength(const WCHAR* text, size_t limit) {
     size_t n = 0;
     if (!text) return 0;
+    for (; n + 4 <= limit; n += 4) {
+        if (!text[n]) return n;
+        if (!text[n + 1]) return n + 1;
+        if (!text[n + 2]) return n + 2;
+        if (!text[n + 3]) return n + 3;
+    }
     while (n < limit && text[n]) ++n;
     return n;
 }
