@@ -335,18 +335,25 @@ bool skipQuiet;
     return unit < PERCENT_UNIT;
 }
 
+// The eight class bytes that end at p (p >= 7), as one little-endian word: the byte at p is the
+// highest, so the highest marked byte of a word is the last marked position.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "class bytes are read as words");
+[[gnu::always_inline]] inline uint64_t WordEndingAt(int32_t p) {
+    uint64_t word;
+    __builtin_memcpy(&word, lineUnits + p - 7, sizeof word);
+    return word;
+}
+
 // The last position at or before p whose unit is not quiet, or -1. Text that no rule looks at is
 // crossed eight class bytes at a time: adding 0x80 - PERCENT_UNIT to a byte's low seven bits
 // sets its high bit exactly when they reach PERCENT_UNIT, and a byte of 0x80 or more has it set
 // already; no sum carries into the next byte. The highest byte with its bit set, in the word
-// that ends at p, is the last loud position (the tables are read as little-endian words).
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "class bytes are read as words");
+// that ends at p, is the last loud position.
 [[gnu::always_inline]] inline int32_t LastNotQuiet(int32_t p) {
     if (p < 0 || !IsQuiet(lineUnits[p])) return p;
     constexpr uint64_t ONES = 0x0101010101010101u;
     for (; p >= 7; p -= 8) {
-        uint64_t word;
-        __builtin_memcpy(&word, lineUnits + p - 7, sizeof word);
+        uint64_t word = WordEndingAt(p);
         uint64_t loud =
             (((word & 0x7F * ONES) + (0x80 - PERCENT_UNIT) * ONES) | word) & 0x80 * ONES;
         if (loud) return p - __builtin_clzll(loud) / 8;
@@ -355,27 +362,18 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "class bytes are read a
     return p;
 }
 
-// The last position at or before p whose unit is a "%", or -1: eight class bytes at a time, with
-// one branch per word, so that text of any kind is crossed at the same speed. A byte's class
-// bits xor PERCENT_UNIT are zero exactly at a "%"; adding 0x7F to a byte's low seven bits sets
-// its high bit exactly when they are not zero (no sum carries into the next byte).
-[[gnu::always_inline]] inline int32_t LastPercent(int32_t p) {
+// The last position at or before p whose unit is a "%", or -1. On mostly quiet lines eight class
+// bytes at a time, with one branch per word: a byte's class bits xor PERCENT_UNIT are zero exactly
+// at a "%", and adding 0x7F to a byte's low seven bits sets its high bit exactly when they are
+// not zero (no sum carries into the next byte). Elsewhere a unit at a time: where "%"s are near,
+// the word search's chain of dependent loads costs more than the units it skips.
+[[gnu::always_inline]] inline int32_t PreviousPercent(int32_t p) {
     constexpr uint64_t ONES = 0x0101010101010101u;
-    for (; p >= 7; p -= 8) {
-        uint64_t word;
-        __builtin_memcpy(&word, lineUnits + p - 7, sizeof word);
-        uint64_t other = (word & CLASS_MASK * ONES) ^ PERCENT_UNIT * ONES;
+    for (; skipQuiet && p >= 7; p -= 8) {
+        uint64_t other = (WordEndingAt(p) & CLASS_MASK * ONES) ^ PERCENT_UNIT * ONES;
         uint64_t percents = ~(((other & 0x7F * ONES) + 0x7F * ONES) | other) & 0x80 * ONES;
         if (percents) return p - __builtin_clzll(percents) / 8;
     }
-    while (p >= 0 && Class(p) != PERCENT_UNIT) --p;
-    return p;
-}
-
-// The same, a word at a time only on lines that are mostly quiet: where "%"s are near, the word
-// search's chain of dependent loads costs more than the units it skips.
-[[gnu::always_inline]] inline int32_t PreviousPercent(int32_t p) {
-    if (skipQuiet) return LastPercent(p);
     while (p >= 0 && Class(p) != PERCENT_UNIT) --p;
     return p;
 }
@@ -872,7 +870,7 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
 
 // Whether the normal node of the "%" at p records a candidate of its own that spans the caret
 // (an opener's own is its reference, recorded when its run closes).
-bool RecordsAroundCaret(int32_t p, int32_t caret) {
+[[gnu::always_inline]] inline bool RecordsAroundCaret(int32_t p, int32_t caret) {
     int form = Form(p);
     if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]);
     if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1);
@@ -884,13 +882,11 @@ bool RecordsAroundCaret(int32_t p, int32_t caret) {
 // What the normal "%" node of p records or opens, relative to the depth of the run that walks
 // it: 1 for a candidate, 1 + the gain of its body for an opener whose body holds one.
 [[gnu::always_inline]] inline int32_t OwnGain(int32_t p, int32_t caret) {
+    int32_t own = RecordsAroundCaret(p, caret) ? 1 : 0;
     int form = Form(p);
-    if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]) ? 1 : 0;
-    if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1) ? 1 : 0;
-    if (form != OPENER_FORM && form != DOUBLE_OPENER_FORM) return 0;
+    if (form != OPENER_FORM && form != DOUBLE_OPENER_FORM) return own;
     uint32_t body = 2u * unitSlots[p + 1];
     uint16_t stop = unitSlots[p];
-    int32_t own = stop != NONE && Qualifies(caret, CloserLast(p)) ? 1 : 0;
     // (NONE is past every limit; own is at most 1, so a body's candidate outdoes it.)
     int32_t inside = stop < gainLimit ? GainBefore(body, stop) : GainOf(body);
     return inside > 0 ? inside + 1 : own;
@@ -919,18 +915,12 @@ template <bool WINNERS> [[gnu::always_inline]] inline Held HeldAt(uint32_t v) {
 [[gnu::always_inline]] inline Held OwnWithoutStops(int32_t p, int32_t caret, Held next0,
                                                    int32_t nextEscape) {
     int form = Form(p);
-    bool qualifies = false;
-    if (form == PLAIN_VARIABLE) {
-        qualifies = Qualifies(caret, unitSlots[p + 1]);
-    } else if (form == EQUALS_FORM || form == PLUS_FORM) {
-        qualifies = Qualifies(caret, p + 1);
-    } else if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
+    if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
         int32_t body = unitSlots[p + 1];
         Held inside = body <= nextEscape ? next0 : HeldAt<true>(2u * uint32_t(body));
         if (inside.gain > 0) return Held{uint16_t(p), uint16_t(inside.gain + 1), inside.winner};
-        qualifies = unitSlots[p] != NONE && Qualifies(caret, CloserLast(p));
     }
-    return qualifies ? Held{uint16_t(p), 1, uint16_t(p)} : HELD_NONE;
+    return RecordsAroundCaret(p, caret) ? Held{uint16_t(p), 1, uint16_t(p)} : HELD_NONE;
 }
 
 // The quiet run that ends at p, whose nodes all lead to `holder`: writes `forward` for its first
