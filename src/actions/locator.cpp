@@ -524,10 +524,12 @@ struct LastBuilt {
 
 // The rule of pass 1 at the node of p whose successor is `next`, with record `r`: the quote
 // toggle, the count (up1 and the ng chain, whose firstParen the node takes, from the unit `at`
-// that gets the bookkeeping) and, unless the unit is read literally, the closer it shows. Into
+// that gets the bookkeeping) and the closer it shows: `shown` is the class of p, or OTHER_UNIT
+// where the unit is read literally (a register the caller has, as a store may change the class
+// byte and the compiler would read it again). Into
 // `shadowed`: where the node shows a closer, the first closer of the same group and parity after
 // it (the one it hides from the nodes to its left).
-[[gnu::always_inline]] inline NodeRecord Step(int32_t p, int at, bool toggles, bool literal,
+[[gnu::always_inline]] inline NodeRecord Step(int32_t p, int at, bool toggles, int shown,
                                               uint32_t next, NodeRecord r, const LastBuilt& last,
                                               uint32_t& shadowed) {
     // (Where the successor is the line's end to pass 1, r is END_RECORD: up1 is NO_NODE, and so
@@ -542,15 +544,12 @@ struct LastBuilt {
         r.paren1 = chain.paren1;
     }
     shadowed = NONE;
-    if (!literal) {
-        int c = Class(p);
-        if (c == CLOSE_BRACKET_UNIT || c == CLOSE_BRACE_UNIT) {
-            shadowed = Pick(r.parity, r.bracket0, r.bracket1);
-            (r.parity ? r.bracket1 : r.bracket0) = uint32_t(p);
-        } else if (c == CLOSE_PAREN_UNIT) {
-            shadowed = Pick(r.parity, r.paren0, r.paren1);
-            (r.parity ? r.paren1 : r.paren0) = uint32_t(p);
-        }
+    if (shown == CLOSE_BRACKET_UNIT || shown == CLOSE_BRACE_UNIT) {
+        shadowed = Pick(r.parity, r.bracket0, r.bracket1);
+        (r.parity ? r.bracket1 : r.bracket0) = uint32_t(p);
+    } else if (shown == CLOSE_PAREN_UNIT) {
+        shadowed = Pick(r.parity, r.paren0, r.paren1);
+        (r.parity ? r.paren1 : r.paren0) = uint32_t(p);
     }
     return r;
 }
@@ -560,8 +559,8 @@ struct LastBuilt {
                                                uint32_t& shadowed) {
     Move move = MoveFrom(p, arrivedLiteral);
     bool toggles = !arrivedLiteral && !IsEscape(p) && Class(p) == QUOTE_UNIT;
-    return Step(p, Class(move.current), toggles, move.literal != 0, move.next, Get(move.next, last),
-                last, shadowed);
+    return Step(p, Class(move.current), toggles, move.literal ? int(OTHER_UNIT) : Class(p),
+                move.next, Get(move.next, last), last, shadowed);
 }
 
 [[gnu::noinline]] NodeRecord BuildFar(int32_t p) {
@@ -570,10 +569,9 @@ struct LastBuilt {
     return Build(p, 1, LastBuilt{END_RECORD, NO_NODE}, shadowed);
 }
 
-// The slots of the closer unit at p read normally, from the first closer of its group and
-// parity after it (see Build).
-[[gnu::always_inline]] inline void StoreCloserSlots(int32_t p, uint32_t shadowed) {
-    int c = Class(p);
+// The slots of the closer unit at p, of class c, read normally, from the first closer of its
+// group and parity after it (see Build).
+[[gnu::always_inline]] inline void StoreCloserSlots(int32_t p, int c, uint32_t shadowed) {
     uint16_t w = uint16_t(shadowed);
     if (c == CLOSE_BRACKET_UNIT) {
         uint16_t brace = NONE, bracket = NONE;
@@ -713,19 +711,21 @@ void FindAllClosers(WCHAR escape) {
         }
         bool escape = (unit & ESCAPE_FLAG) != 0;
         int c = unit & CLASS_MASK;
-        if (CLOSERS & 1u << c) firstCloser = p;
+        // (The class stays in a register: the stores below may change the class byte's form
+        // bits, and the compiler would read it again.)
+        bool closer = (CLOSERS & 1u << c) != 0;
+        if (closer) firstCloser = p;
         uint32_t shadowed = NONE;
         NodeRecord r;
         if (c == PERCENT_UNIT) ClassifyAndClose(p, last);
-        if (!escape && !MovesFar(p)) {
+        if (!escape && !(c == PERCENT_UNIT && MovesFar(p))) {
             // Read normally, the unit moves on to (p + 1, 0), the node built last: Build's step
             // without its lookups.
-            r = Step(p, c, c == QUOTE_UNIT, false, 2u * uint32_t(p + 1), last.record, last,
-                     shadowed);
-            StoreCloserSlots(p, shadowed);
+            r = Step(p, c, c == QUOTE_UNIT, c, 2u * uint32_t(p + 1), last.record, last, shadowed);
+            if (closer) StoreCloserSlots(p, c, shadowed);
         } else {
             r = Build(p, 0, last, shadowed);
-            if (!escape) StoreCloserSlots(p, shadowed);
+            if (!escape && closer) StoreCloserSlots(p, c, shadowed);
         }
         // (p, 1): the normal node of the escape character, or a node that a run reaches just
         // after the escape character or "%=".
@@ -734,7 +734,7 @@ void FindAllClosers(WCHAR escape) {
             NodeRecord literal = Build(p, 1, last, shadowed);
             recentLiteral[p & 3] = literal;
             recentLiteralAt[p & 3] = p;
-            if (escape) StoreCloserSlots(p, shadowed);
+            if (escape && closer) StoreCloserSlots(p, c, shadowed);
         }
         if (NeedsStore(p)) Store(p, r);
         last.record = r;
@@ -892,20 +892,31 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
     return inside > 0 ? inside + 1 : own;
 }
 
-// What the sweep knows of a node to its right: its holder, with that holder's gain and winner.
-struct Held {
-    uint16_t at;
-    uint16_t gain;
-    uint16_t winner;
-};
+// What the sweep knows of a node to its right: its holder (bits 0-15), with that holder's gain
+// (16-31) and winner (32-47). One word, so that the sweep carries the two nodes of p + 1 in two
+// registers and chooses between them with one conditional move.
+using Held = uint64_t;
 
-constexpr Held HELD_NONE = {NONE, 0, NONE};
+[[gnu::always_inline]] constexpr Held MakeHeld(uint16_t at, uint16_t gain, uint16_t winner) {
+    return at | uint64_t(gain) << 16 | uint64_t(winner) << 32;
+}
+[[gnu::always_inline]] constexpr uint16_t HolderIn(Held h) {
+    return uint16_t(h);
+}
+[[gnu::always_inline]] constexpr uint16_t GainIn(Held h) {
+    return uint16_t(h >> 16);
+}
+[[gnu::always_inline]] constexpr uint16_t WinnerIn(Held h) {
+    return uint16_t(h >> 32);
+}
+
+constexpr Held HELD_NONE = MakeHeld(NONE, 0, NONE);
 
 // (Winners are kept only on lines without stops.)
 template <bool WINNERS> [[gnu::always_inline]] inline Held HeldAt(uint32_t v) {
     uint16_t q = Holder(v);
     if (q == NONE) return HELD_NONE;
-    return Held{q, work.gains.gain[q], WINNERS ? work.gains.winner[q] : NONE};
+    return MakeHeld(q, work.gains.gain[q], WINNERS ? work.gains.winner[q] : NONE);
 }
 
 // Without stops, what the normal "%" node of p records or opens (as OwnGain), and the "%" whose
@@ -918,9 +929,10 @@ template <bool WINNERS> [[gnu::always_inline]] inline Held HeldAt(uint32_t v) {
     if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
         int32_t body = unitSlots[p + 1];
         Held inside = body <= nextEscape ? next0 : HeldAt<true>(2u * uint32_t(body));
-        if (inside.gain > 0) return Held{uint16_t(p), uint16_t(inside.gain + 1), inside.winner};
+        if (GainIn(inside) > 0)
+            return MakeHeld(uint16_t(p), uint16_t(GainIn(inside) + 1), WinnerIn(inside));
     }
-    return RecordsAroundCaret(p, caret) ? Held{uint16_t(p), 1, uint16_t(p)} : HELD_NONE;
+    return RecordsAroundCaret(p, caret) ? MakeHeld(uint16_t(p), 1, uint16_t(p)) : HELD_NONE;
 }
 
 // The quiet run that ends at p, whose nodes all lead to `holder`: writes `forward` for its first
@@ -955,7 +967,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         // (p + 1, IsEscape(p)).
         bool escape = IsEscape(p);
         Held leadsTo = escape ? next1 : next0;
-        g.forward[p] = leadsTo.at;
+        g.forward[p] = HolderIn(leadsTo);
         MARK_FORWARD(p, true);
         if (!IsKept(p)) {
             // Every node of a quiet run leads to the holder of the node after it. A node is
@@ -963,7 +975,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
             // (a body start, the position after a closer, or after "%%" and "%="), so only the
             // run's first two positions are written.
             if (skipQuiet && IsQuiet(lineUnits[p]) && p >= 1 && IsQuiet(lineUnits[p - 1]))
-                p = ForwardQuietRun(p, leadsTo.at);
+                p = ForwardQuietRun(p, HolderIn(leadsTo));
             next1 = leadsTo;
             continue;
         }
@@ -973,17 +985,17 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         Held own = HELD_NONE;
         if (Class(p) == PERCENT_UNIT) {
             if (STOPS)
-                own.gain = uint16_t(OwnGain(p, caret));
+                own = MakeHeld(NONE, uint16_t(OwnGain(p, caret)), NONE);
             else
                 own = OwnWithoutStops(p, caret, next0, nextEscape);
         }
-        Held held = own.gain > 0 && own.gain >= onward.gain ? own : onward;
-        held.at = uint16_t(p);
-        g.gain[p] = held.gain;
+        Held held = GainIn(own) > 0 && GainIn(own) >= GainIn(onward) ? own : onward;
+        held = (held & ~uint64_t(0xFFFF)) | uint16_t(p); // p holds its own gains
+        g.gain[p] = GainIn(held);
         if (STOPS) {
-            g.own[p] = own.gain;
+            g.own[p] = GainIn(own);
         } else {
-            g.winner[p] = held.winner;
+            g.winner[p] = WinnerIn(held);
         }
         if (escape) {
             next0 = next1;
@@ -996,7 +1008,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         if (!STOPS) continue;
         // The next closer on the path (the parent, at a closer) and the greatest own gain
         // before it, as ParentCloser finds them.
-        uint16_t next = onward.at, parent = NONE;
+        uint16_t next = HolderIn(onward), parent = NONE;
         int32_t crossed = 0;
         if (next != NONE) {
             bool closer = IsCloserUnit(next);
@@ -1006,7 +1018,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         if (IsCloserUnit(p)) {
             LinkCloser(uint16_t(p), parent, crossed);
         } else {
-            g.stretch[p] = uint16_t(own.gain > crossed ? own.gain : crossed);
+            g.stretch[p] = uint16_t(GainIn(own) > crossed ? GainIn(own) : crossed);
             g.link[p] = parent;
         }
     }
