@@ -724,8 +724,9 @@ void FindAllClosers(WCHAR escape) {
             r = Step(p, c, c == QUOTE_UNIT, c, 2u * uint32_t(p + 1), last.record, last, shadowed);
             if (closer) StoreCloserSlots(p, c, shadowed);
         } else {
+            // (The escape character, whose closer slots its normal node (p, 1) stores below, or
+            // a "%", which has none.)
             r = Build(p, 0, last, shadowed);
-            if (!escape && closer) StoreCloserSlots(p, c, shadowed);
         }
         // (p, 1): the normal node of the escape character, or a node that a run reaches just
         // after the escape character or "%=".
@@ -1102,6 +1103,60 @@ namespace {
     return uint8_t(ClassOf(ch) | (ch == escape ? ESCAPE_FLAG : 0));
 }
 
+// Per ASCII unit, its class byte (bits 0-7) and its class's bit in the set of classes seen (bit
+// SEEN_SHIFT + class), so that one load gives both.
+constexpr int SEEN_SHIFT = 16;
+
+struct ClassEntries {
+    uint32_t of[128];
+};
+
+constexpr ClassEntries MakeClassEntries() {
+    ClassEntries entries{};
+    for (int c = 0; c < 128; ++c)
+        entries.of[c] = ASCII_CLASSES.of[c] | 1u << (SEEN_SHIFT + ASCII_CLASSES.of[c]);
+    return entries;
+}
+
+constexpr ClassEntries CLASS_ENTRIES = MakeClassEntries();
+
+// The classifying pass: the class byte of each of the line's `length` units into lineUnits, and
+// the set of classes seen. Four units at a time where all four are ASCII, which one 64-bit load
+// tells (no unit has a bit above 0x7F): each unit's class byte and class bit come from one load
+// of a copy of the table in which the escape character's entry carries its flag, and the four
+// class bytes are stored as one word. A unit outside ASCII takes ClassOf, four at a time.
+unsigned Classify(const WCHAR* line, int32_t length, WCHAR escape) {
+    static_assert(sizeof(WCHAR) == 2, "four units are one 64-bit word");
+    ClassEntries entries = CLASS_ENTRIES;
+    if (escape != 0 && escape < 0x80) entries.of[escape] |= ESCAPE_FLAG;
+    constexpr uint64_t NOT_ASCII = 0xFF80FF80FF80FF80u;
+    uint32_t seen = 0;
+    int32_t n = 0;
+    for (; n + 4 <= length; n += 4) {
+        uint64_t word;
+        __builtin_memcpy(&word, line + n, sizeof word);
+        if (word & NOT_ASCII) {
+            for (int32_t k = n; k < n + 4; ++k) {
+                uint8_t unit = UnitOf(line[k], escape);
+                seen |= 1u << (SEEN_SHIFT + (unit & CLASS_MASK));
+                lineUnits[k] = unit;
+            }
+            continue;
+        }
+        uint32_t a = entries.of[word & 0x7F], b = entries.of[word >> 16 & 0x7F];
+        uint32_t c = entries.of[word >> 32 & 0x7F], d = entries.of[word >> 48];
+        seen |= a | b | c | d;
+        uint32_t bytes = (a & 0xFF) | (b & 0xFF) << 8 | (c & 0xFF) << 16 | (d & 0xFF) << 24;
+        __builtin_memcpy(lineUnits + n, &bytes, sizeof bytes);
+    }
+    for (; n < length; ++n) {
+        uint8_t unit = UnitOf(line[n], escape);
+        seen |= 1u << (SEEN_SHIFT + (unit & CLASS_MASK));
+        lineUnits[n] = unit;
+    }
+    return seen >> SEEN_SHIFT;
+}
+
 // Whether at least three quarters of the line are quiet, judged from at most 256 units spread
 // evenly over it: a guess that decides speed alone.
 bool MostlyQuiet(int32_t n) {
@@ -1141,31 +1196,20 @@ ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR es
 // passes above. See the header comment.
 ReferenceSpan LocateReference(const WCHAR* line, int32_t caret, WCHAR escape) {
     if (!line) return ReferenceSpan{-1, -1, -1};
-#ifndef NDEBUG
-    workDone = 0;
-#endif
-    unsigned seen = 0;
-    int32_t n = 0;
-    while (n < MAX_LINE_LENGTH && line[n] != 0) {
-        uint8_t unit = UnitOf(line[n], escape);
-        seen |= 1u << (unit & CLASS_MASK);
-        lineUnits[n++] = unit;
-    }
-    return LocateClassified(n, seen, caret, escape);
+    return LocateReferenceIn(line, int32_t(WideLength(line, MAX_LINE_LENGTH)), caret, escape);
 }
 
 ReferenceSpan LocateReferenceIn(const WCHAR* line, int32_t length, int32_t caret, WCHAR escape) {
-    if (!line || length < 0 || length > MAX_LINE_LENGTH) return ReferenceSpan{-1, -1, -1};
+    ReferenceSpan none{-1, -1, -1};
+    if (!line || length < 0 || length > MAX_LINE_LENGTH) return none;
 #ifndef NDEBUG
     workDone = 0;
 #endif
-    unsigned seen = 0;
-    for (int32_t n = 0; n < length; ++n) {
-        assert(line[n] != 0);
-        uint8_t unit = UnitOf(line[n], escape);
-        seen |= 1u << (unit & CLASS_MASK);
-        lineUnits[n] = unit;
-    }
+    unsigned seen = Classify(line, length, escape);
+    // (The caller promises no 0 among the units; should one come, the call refuses rather than
+    // take it for the line's end.)
+    assert(!(seen & 1u << END_UNIT));
+    if (seen & 1u << END_UNIT) return none;
     return LocateClassified(length, seen, caret, escape);
 }
 
