@@ -323,6 +323,32 @@ TEST(LocateReference, MatchesTheModelAcrossRunsOfText) {
     EXPECT_GT(CompareDrawnLines(20261210, 2000, make, "^^^^([{)%a="), 50000);
 }
 
+// Units beyond ASCII (letters, a digit, others) among the tokens, at every offset within the
+// words that the classifying pass reads at once, and escape characters beyond ASCII too.
+TEST(LocateReference, MatchesTheModelBeyondAscii) {
+    static const WCHAR WIDE[] = {0xE9, 0x3A9, 0x663, 0x20AC, 0x80, 0xFF, 0x7F, 0xA7};
+    auto make = [](std::mt19937& random) {
+        const std::vector<std::string>& tokens = lines::LocatorTokens();
+        Text line;
+        for (int piece = 2 + int(random() % 6); piece > 0; --piece) {
+            line += lines::RandomUnits(random, random() % 4, "ab1 ");
+            if (random() % 2) line += WIDE[random() % (sizeof WIDE / sizeof *WIDE)];
+            line += lines::FromAscii(tokens[random() % tokens.size()].c_str());
+        }
+        return line;
+    };
+    EXPECT_GT(CompareDrawnLines(20261211, 1500, make, "^^^("), 20000);
+    std::mt19937 random(5);
+    for (WCHAR escape : {WCHAR(0xA7), WCHAR(0xE9), WCHAR(0x80)}) {
+        for (int lineNumber = 0; lineNumber < 200; ++lineNumber) {
+            Text line = make(random);
+            for (size_t i = 0; i < line.size(); ++i)
+                if (random() % 5 == 0) line[i] = escape;
+            ASSERT_GE(CompareWithModel(line, escape, 200000), 0) << int(escape);
+        }
+    }
+}
+
 // The lines people type, at every caret.
 TEST(LocateReference, MatchesTheModelOnTypedLines) {
     for (const lines::Family& family : lines::TypedFamilies()) {
