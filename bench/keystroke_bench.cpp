@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "src/actions/locator.h"
 #include "src/plugin/exports.h"
 #include "src/plugin/settings.h"
 #include "standin/takecmd/takecmd_control.h"
@@ -82,6 +83,16 @@ void BM_ExpandPlain(benchmark::State& state) {
     RunKeystroke(state, line, LINE_UNITS, DEFAULT_HOTKEY);
 }
 
+// The locator alone on the same line, measure of the line included: what the keystroke adds
+// around it is the ratio of the two.
+void BM_LocateOnThePlainLine(benchmark::State& state) {
+    Text line = Padded(u"echo ", u" %foo");
+    for (auto _ : state) {
+        ReferenceSpan span = LocateReference(line.c_str(), int32_t(LINE_UNITS), '^');
+        benchmark::DoNotOptimize(span);
+    }
+}
+
 // Adversarial: unclosed "%(" openers nested through the whole line, the caret at each end and
 // in the middle (nothing to expand), and the same openers before a reference that is found.
 void BM_ExpandUnclosedParens(benchmark::State& state) {
@@ -130,6 +141,7 @@ void BM_MathAfterWhiteSpace(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_ExpandPlain)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LocateOnThePlainLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedParens)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedThenReference)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExpandUnclosedParensClosedAtEnd)->Unit(benchmark::kMicrosecond);

@@ -1128,7 +1128,7 @@ constexpr ClassEntries CLASS_ENTRIES = MakeClassEntries();
 unsigned Classify(const WCHAR* line, int32_t length, WCHAR escape) {
     static_assert(sizeof(WCHAR) == 2, "four units are one 64-bit word");
     ClassEntries entries = CLASS_ENTRIES;
-    if (escape != 0 && escape < 0x80) entries.of[escape] |= ESCAPE_FLAG;
+    if (escape < 0x80) entries.of[escape] |= ESCAPE_FLAG; // (no unit of the line is 0)
     constexpr uint64_t NOT_ASCII = 0xFF80FF80FF80FF80u;
     uint32_t seen = 0;
     int32_t n = 0;

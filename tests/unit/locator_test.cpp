@@ -198,7 +198,10 @@ TEST(LocateReference, ReadsAtMostTheLongestLine) {
     EXPECT_EQ(MAX_LINE_LENGTH - 1, span.last);
     EXPECT_EQ(NONE, LocateReference(nullptr, 0, '^').first);
     // A measured line longer than the longest, of a negative length or missing is refused.
-    EXPECT_EQ(NONE, LocateReferenceIn(line.c_str(), 65536, 65535, '^').first);
+    Text longer(MAX_LINE_LENGTH + 1, 'x');
+    longer[0] = '%';
+    EXPECT_EQ(NONE, LocateReferenceIn(longer.c_str(), MAX_LINE_LENGTH + 1, 1, '^').first);
+    EXPECT_EQ(0, LocateReferenceIn(longer.c_str(), MAX_LINE_LENGTH, 1, '^').first);
     EXPECT_EQ(NONE, LocateReferenceIn(line.c_str(), -1, 0, '^').first);
     EXPECT_EQ(NONE, LocateReferenceIn(nullptr, 5, 5, '^').first);
     EXPECT_EQ(MAX_LINE_LENGTH - 2, LocateReferenceIn(line.c_str(), 65535, 65535, '^').first);
@@ -339,7 +342,7 @@ TEST(LocateReference, MatchesTheModelBeyondAscii) {
     };
     EXPECT_GT(CompareDrawnLines(20261211, 1500, make, "^^^("), 20000);
     std::mt19937 random(5);
-    for (WCHAR escape : {WCHAR(0xA7), WCHAR(0xE9), WCHAR(0x80)}) {
+    for (WCHAR escape : {WCHAR(0xA7), WCHAR(0xE9), WCHAR(0x80), WCHAR(0x7F)}) {
         for (int lineNumber = 0; lineNumber < 200; ++lineNumber) {
             Text line = make(random);
             for (size_t i = 0; i < line.size(); ++i)
