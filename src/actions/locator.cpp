@@ -1042,7 +1042,8 @@ ReferenceSpan CandidateOf(int32_t p, int32_t depth) {
 // node's own candidates come before those further on its path, and a body's before its
 // reference's own, which is recorded when its run closes. Without stops the sweep carries that
 // candidate along with the gain (the winner); with stops, one descent finds it, entering a body
-// only when the best depth lies inside it.
+// only when the best depth lies inside it, and crossing at once, by the closers' stretches and
+// jumps, the parts of a path whose own gains fall short of it.
 //
 // Contract: `limit` is one past the last position a reference may start at (the caret's, or the
 // line's end). Gives the reference the recursion records first at the greatest depth among those
@@ -1091,6 +1092,16 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
         // call refuses rather than read on.)
         assert(q != NONE);
         if (q == NONE) return none;
+        // A stretch (or a closer's jump) whose greatest own gain falls short of the target holds
+        // no node the descent looks for: it goes on from the closer that ends it, which lies
+        // before the target and so before the run's stop.
+        while (depth + g.stretch[q] < target) {
+            COUNT_WORK(1);
+            // (So a closer follows; should none, the call refuses rather than read on.)
+            assert(g.link[q] != NONE);
+            if (g.link[q] == NONE) return none;
+            q = g.link[q];
+        }
         v = 2u * q + (IsEscape(q) ? 1u : 0u);
     }
 }
