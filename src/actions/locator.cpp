@@ -627,9 +627,9 @@ struct LastBuilt {
            Class(p - 2) == PERCENT_UNIT;
 }
 
-// Whether the "%" at p, read normally, goes on further than p + 1: "%%", "%=" or a closed opener.
+// Whether the "%" at p (its caller knows it is one), read normally, goes on further than p + 1:
+// "%%", "%=" or a closed opener.
 [[gnu::always_inline]] inline bool MovesFar(int32_t p) {
-    if (Class(p) != PERCENT_UNIT) return false;
     int form = Form(p);
     return form == LITERAL_PERCENT || form == EQUALS_FORM ||
            ((form == OPENER_FORM || form == DOUBLE_OPENER_FORM) && unitSlots[p] != NONE);
@@ -1131,6 +1131,15 @@ constexpr ClassEntries MakeClassEntries() {
 
 constexpr ClassEntries CLASS_ENTRIES = MakeClassEntries();
 
+// One unit the slow way, for a unit outside ASCII or the line's last few: its class byte, and
+// its class's bit into `seen`, as CLASS_ENTRIES would give them.
+[[gnu::always_inline]] inline void ClassifyUnit(const WCHAR* line, int32_t n, WCHAR escape,
+                                                uint32_t& seen) {
+    uint8_t unit = UnitOf(line[n], escape);
+    seen |= 1u << (SEEN_SHIFT + (unit & CLASS_MASK));
+    lineUnits[n] = unit;
+}
+
 // The classifying pass: the class byte of each of the line's `length` units into lineUnits, and
 // the set of classes seen. Four units at a time where all four are ASCII, which one 64-bit load
 // tells (no unit has a bit above 0x7F): each unit's class byte and class bit come from one load
@@ -1147,11 +1156,7 @@ unsigned Classify(const WCHAR* line, int32_t length, WCHAR escape) {
         uint64_t word;
         __builtin_memcpy(&word, line + n, sizeof word);
         if (word & NOT_ASCII) {
-            for (int32_t k = n; k < n + 4; ++k) {
-                uint8_t unit = UnitOf(line[k], escape);
-                seen |= 1u << (SEEN_SHIFT + (unit & CLASS_MASK));
-                lineUnits[k] = unit;
-            }
+            for (int32_t k = n; k < n + 4; ++k) ClassifyUnit(line, k, escape, seen);
             continue;
         }
         uint32_t a = entries.of[word & 0x7F], b = entries.of[word >> 16 & 0x7F];
@@ -1160,11 +1165,7 @@ unsigned Classify(const WCHAR* line, int32_t length, WCHAR escape) {
         uint32_t bytes = (a & 0xFF) | (b & 0xFF) << 8 | (c & 0xFF) << 16 | (d & 0xFF) << 24;
         __builtin_memcpy(lineUnits + n, &bytes, sizeof bytes);
     }
-    for (; n < length; ++n) {
-        uint8_t unit = UnitOf(line[n], escape);
-        seen |= 1u << (SEEN_SHIFT + (unit & CLASS_MASK));
-        lineUnits[n] = unit;
-    }
+    for (; n < length; ++n) ClassifyUnit(line, n, escape, seen);
     return seen >> SEEN_SHIFT;
 }
 
