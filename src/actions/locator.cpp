@@ -256,13 +256,15 @@ struct Pass1Tables {
 // Where the normal node is no closer, `stretch` is the greatest own gain from it up to the next
 // closer node and `link` that closer's position; at a closer they are its jump (see LinkCloser).
 struct GainTables {
-    uint16_t gain[SLOTS];       // gain(v), 0 when no candidate qualifies
-    uint16_t forward[SLOTS];    // where the nodes of p that hold nothing lead (see Holder)
-    uint16_t stretch[SLOTS];    // the greatest own gain up to the next closer, or jumped over
-    uint16_t link[SLOTS];       // the next closer, or where the jump lands; NONE: none
-    uint16_t chainDepth[SLOTS]; // at a closer: the closers after it on its path
+    uint16_t gain[SLOTS];    // gain(v), 0 when no candidate qualifies
+    uint16_t forward[SLOTS]; // where the nodes of p that hold nothing lead (see Holder)
+    uint16_t stretch[SLOTS]; // the greatest own gain up to the next closer, or jumped over
+    uint16_t link[SLOTS];    // the next closer, or where the jump lands; NONE: none
+    uint16_t span[SLOTS];    // at a closer: the closers its jump crosses (see LinkCloser)
     union {
-        uint16_t own[SLOTS]; // with stops, at a "%": its own gain (see OwnGain)
+        // With stops: at a "%", its own gain (see OwnGain); at a closer, its depth in the tree
+        // of closers, the closers after it on its path. (A "%" is no closer, so the two share.)
+        uint16_t ownOrDepth[SLOTS];
         // Without stops: the "%" whose candidate is the first at the gain from here (see
         // SweepGains), or NONE.
         uint16_t winner[SLOTS];
@@ -315,10 +317,6 @@ int Form(int32_t p) {
 }
 bool IsNameClass(int c) {
     return c == LETTER_UNIT || c == NAME_UNIT || c == DOLLAR_UNIT;
-}
-// The node of a closer unit: the one that reads it normally.
-uint32_t CloserNode(uint16_t w) {
-    return w == NONE ? endNode : 2u * w + (IsEscape(w) ? 1u : 0u);
 }
 // Index of the last unit of the reference opened at the "%" at p (closed).
 int32_t CloserLast(int32_t p) {
@@ -414,10 +412,6 @@ struct Move {
     uint32_t nextLiteral = keep || (literal && IsEscape(current)) ? 1u : 0u;
     uint32_t next = current + 1 >= lineLength ? endNode : 2u * uint32_t(current + 1) + nextLiteral;
     return Move{current, next, literal ? 1u : 0u};
-}
-
-[[gnu::always_inline]] inline uint32_t NextOf(uint32_t node) {
-    return MoveFrom(int32_t(node >> 1), int(node & 1)).next;
 }
 
 // ---- Forms ----------------------------------------------------------------------------------
@@ -803,7 +797,8 @@ void MarkForward(int32_t p, bool written) {
 // between the two.
 uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
     const GainTables& g = work.gains;
-    uint16_t q = Holder(NextOf(CloserNode(c)));
+    // (Read normally, a closer moves on to (c + 1, 0).)
+    uint16_t q = Holder(2u * (uint32_t(c) + 1));
     if (q == NONE) {
         crossed = 0;
         return NONE;
@@ -818,23 +813,33 @@ uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
 // or two earlier jumps and one step: so from any closer, a few dozen jumps at most reach any
 // closer above it), with the greatest own gain that the jump crosses. `parent` is the closer
 // after c on its path, `crossed` the greatest own gain between them (see ParentCloser).
+// The jump doubles where the parent's jump and the one after it span alike. Each closer keeps
+// its jump's span, so that this takes two rounds of loads (the parent's, then its jump's), not
+// three; the slot NONE stands for "no closer" (see LinkSentinel), so that a missing parent or
+// jump needs no branch.
 void LinkCloser(uint16_t c, uint16_t parent, int32_t crossed) {
     GainTables& g = work.gains;
-    g.chainDepth[c] = parent == NONE ? 0 : uint16_t(g.chainDepth[parent] + 1);
-    g.link[c] = parent;
-    g.stretch[c] = uint16_t(crossed);
-    if (parent == NONE) return;
-    uint16_t up = g.link[parent];
-    if (up == NONE) return;
-    uint16_t further = g.link[up];
-    int32_t span = g.chainDepth[parent] - g.chainDepth[up];
-    int32_t next = g.chainDepth[up] - (further == NONE ? -1 : g.chainDepth[further]);
-    if (span != next || further == NONE) return;
+    uint16_t up = g.link[parent], further = g.link[up];
+    // (Depths are counted modulo 2^16, the sentinel's being -1, so a root's depth is 0.)
+    g.ownOrDepth[c] = uint16_t(g.ownOrDepth[parent] + 1);
+    bool doubles = further != NONE && g.span[parent] == g.span[up];
     int32_t best = crossed;
     if (g.stretch[parent] > best) best = g.stretch[parent];
     if (g.stretch[up] > best) best = g.stretch[up];
-    g.link[c] = further;
-    g.stretch[c] = uint16_t(best);
+    g.link[c] = doubles ? further : parent;
+    g.stretch[c] = uint16_t(doubles ? best : crossed);
+    g.span[c] = uint16_t(doubles ? g.span[parent] + g.span[up] + 1 : 1);
+}
+
+// The slot NONE is no position (a unit's position is below MAX_LINE_LENGTH): it stands for the
+// missing closer, with no jump, no gain crossed, and depth -1.
+static_assert(NONE >= MAX_LINE_LENGTH && NONE < SLOTS, "the slot NONE is no position's");
+void LinkSentinel() {
+    GainTables& g = work.gains;
+    g.link[NONE] = NONE;
+    g.stretch[NONE] = 0;
+    g.span[NONE] = 0;
+    g.ownOrDepth[NONE] = 0xFFFF;
 }
 
 // The greatest own gain on the path from node x up to the stop at position s, a closer on that
@@ -849,14 +854,14 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
     bool atCloser = IsCloserUnit(q);
     int32_t best = atCloser ? 0 : g.stretch[q];
     uint16_t c = atCloser ? q : g.link[q];
-    int32_t floor = g.chainDepth[s];
+    int32_t floor = g.ownOrDepth[s];
     // (s lies on the path, so the climb meets it; should it not, the climb ends at the top.)
     while (c != s && c != NONE) {
         COUNT_WORK(1);
-        assert(g.chainDepth[c] > floor);
+        assert(g.ownOrDepth[c] > floor);
         // (A closer below s has a parent, so its jump lands on a closer too.)
         uint16_t jump = g.link[c];
-        if (g.chainDepth[jump] >= floor) {
+        if (g.ownOrDepth[c] - g.span[c] >= floor) {
             if (g.stretch[c] > best) best = g.stretch[c];
             c = jump;
         } else {
@@ -961,6 +966,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
     GainTables& g = work.gains;
     Held next0 = HELD_NONE, next1 = HELD_NONE; // the nodes (p + 1, 0) and (p + 1, 1)
     int32_t nextEscape = limit;
+    if (STOPS) LinkSentinel();
     for (int32_t p = limit - 1; p >= 0; --p) {
         COUNT_WORK(1);
         // The node of p that reads its unit literally (and, where p is not kept, the normal one
@@ -980,11 +986,12 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
             next1 = leadsTo;
             continue;
         }
-        uint32_t after = MoveFrom(p, escape ? 1 : 0).next;
-        uint32_t step = 2u * uint32_t(p + 1);
-        Held onward = after == step ? next0 : after == step + 1 ? next1 : HeldAt<!STOPS>(after);
-        Held own = HELD_NONE;
+        // A kept unit read normally moves on to (p + 1, 0), unless it is a "%" with a form.
+        Held onward = next0, own = HELD_NONE;
         if (Class(p) == PERCENT_UNIT) {
+            uint32_t after = MoveFrom(p, escape ? 1 : 0).next;
+            uint32_t step = 2u * uint32_t(p + 1);
+            if (after != step) onward = after == step + 1 ? next1 : HeldAt<!STOPS>(after);
             if (STOPS)
                 own = MakeHeld(NONE, uint16_t(OwnGain(p, caret)), NONE);
             else
@@ -994,7 +1001,7 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
         held = (held & ~uint64_t(0xFFFF)) | uint16_t(p); // p holds its own gains
         g.gain[p] = GainIn(held);
         if (STOPS) {
-            g.own[p] = GainIn(own);
+            if (Class(p) == PERCENT_UNIT) g.ownOrDepth[p] = GainIn(own);
         } else {
             g.winner[p] = WinnerIn(held);
         }
@@ -1079,7 +1086,7 @@ ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     for (;;) {
         COUNT_WORK(1);
         int32_t p = int32_t(v >> 1);
-        if (IsNormalNode(v) && Class(p) == PERCENT_UNIT && depth + g.own[p] == target) {
+        if (IsNormalNode(v) && Class(p) == PERCENT_UNIT && depth + g.ownOrDepth[p] == target) {
             int form = Form(p);
             if ((form != OPENER_FORM && form != DOUBLE_OPENER_FORM) || depth + 1 == target)
                 return CandidateOf(p, target);
