@@ -815,13 +815,14 @@ uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
 // after c on its path, `crossed` the greatest own gain between them (see ParentCloser).
 // The jump doubles where the parent's jump and the one after it span alike. Each closer keeps
 // its jump's span, so that this takes two rounds of loads (the parent's, then its jump's), not
-// three; the slot NONE stands for "no closer" (see LinkSentinel), so that a missing parent or
-// jump needs no branch.
+// three, and no branch: the slot NONE is no position's, so a load from it is in bounds, and
+// what it reads is replaced by "no closer".
+static_assert(NONE >= MAX_LINE_LENGTH && NONE < SLOTS, "the slot NONE is no position's");
 void LinkCloser(uint16_t c, uint16_t parent, int32_t crossed) {
     GainTables& g = work.gains;
-    uint16_t up = g.link[parent], further = g.link[up];
-    // (Depths are counted modulo 2^16, the sentinel's being -1, so a root's depth is 0.)
-    g.ownOrDepth[c] = uint16_t(g.ownOrDepth[parent] + 1);
+    uint16_t up = parent == NONE ? NONE : g.link[parent];
+    uint16_t further = up == NONE ? NONE : g.link[up];
+    g.ownOrDepth[c] = parent == NONE ? 0 : uint16_t(g.ownOrDepth[parent] + 1);
     bool doubles = further != NONE && g.span[parent] == g.span[up];
     int32_t best = crossed;
     if (g.stretch[parent] > best) best = g.stretch[parent];
@@ -829,17 +830,6 @@ void LinkCloser(uint16_t c, uint16_t parent, int32_t crossed) {
     g.link[c] = doubles ? further : parent;
     g.stretch[c] = uint16_t(doubles ? best : crossed);
     g.span[c] = uint16_t(doubles ? g.span[parent] + g.span[up] + 1 : 1);
-}
-
-// The slot NONE is no position (a unit's position is below MAX_LINE_LENGTH): it stands for the
-// missing closer, with no jump, no gain crossed, and depth -1.
-static_assert(NONE >= MAX_LINE_LENGTH && NONE < SLOTS, "the slot NONE is no position's");
-void LinkSentinel() {
-    GainTables& g = work.gains;
-    g.link[NONE] = NONE;
-    g.stretch[NONE] = 0;
-    g.span[NONE] = 0;
-    g.ownOrDepth[NONE] = 0xFFFF;
 }
 
 // The greatest own gain on the path from node x up to the stop at position s, a closer on that
@@ -966,7 +956,6 @@ template <bool STOPS> void SweepGains(int32_t caret, int32_t limit) {
     GainTables& g = work.gains;
     Held next0 = HELD_NONE, next1 = HELD_NONE; // the nodes (p + 1, 0) and (p + 1, 1)
     int32_t nextEscape = limit;
-    if (STOPS) LinkSentinel();
     for (int32_t p = limit - 1; p >= 0; --p) {
         COUNT_WORK(1);
         // The node of p that reads its unit literally (and, where p is not kept, the normal one
