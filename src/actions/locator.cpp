@@ -816,7 +816,9 @@ uint16_t ParentCloser(uint16_t c, int32_t& crossed) {
 // The jump doubles where the parent's jump and the one after it span alike. Each closer keeps
 // its jump's span, so that this takes two rounds of loads (the parent's, then its jump's), not
 // three, and no branch: the slot NONE is no position's, so a load from it is in bounds, and
-// what it reads is replaced by "no closer".
+// what it reads is replaced by "no closer". (Those replacements keep the jumps skew-binary: a
+// jump doubled through the slot would span more than its closer's depth, so no climb or descent
+// would take it, but the closers below would climb in single steps.)
 static_assert(NONE >= MAX_LINE_LENGTH && NONE < SLOTS, "the slot NONE is no position's");
 void LinkCloser(uint16_t c, uint16_t parent, int32_t crossed) {
     GainTables& g = work.gains;
