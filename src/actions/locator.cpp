@@ -238,17 +238,22 @@ uint16_t unitSlots[SLOTS + PADDING];
 // Per position, two bits of the stored node (position, 0): its parity S and the L of its up1.
 uint8_t nodeBits[SLOTS / 4 + 1];
 
-// A stored node (p, 0), and at a "]" the next "}" of its parity: one record per position, so
-// that a lookup reads one or two cache lines.
+// A stored node (p, 0) in two records by position: its count's fields, and its brackets' with,
+// at a "]", the next "}" of its parity. The lookups from far away are mostly a "("'s of its up1,
+// which reads the count's fields alone: apart, they lie in a table half the size, which on long
+// lines of random text stays in the cache more often.
 struct StoredNode {
     uint16_t up1; // position of up1, or NONE
-    uint16_t firstBracket[2];
     uint16_t firstParen[2];
+};
+struct StoredBrackets {
+    uint16_t firstBracket[2];
     uint16_t nextBrace;
 };
 
 struct Pass1Tables {
     StoredNode nodes[SLOTS];
+    StoredBrackets brackets[SLOTS];
 };
 
 // Pass 2's tables, by position: of the position's normal node where the position is kept (see
@@ -472,8 +477,8 @@ struct LastBuilt {
     unsigned bits = nodeBits[p >> 2] >> (2 * (p & 3));
     NodeRecord r;
     r.up1 = n.up1 == NONE ? NO_NODE : 2u * n.up1 + ((bits >> 1) & 1u);
-    r.bracket0 = n.firstBracket[0];
-    r.bracket1 = n.firstBracket[1];
+    r.bracket0 = work.pass1.brackets[p].firstBracket[0];
+    r.bracket1 = work.pass1.brackets[p].firstBracket[1];
     r.paren0 = n.firstParen[0];
     r.paren1 = n.firstParen[1];
     r.parity = bits & 1u;
@@ -483,8 +488,8 @@ struct LastBuilt {
 [[gnu::always_inline]] inline void Store(int32_t p, const NodeRecord& r) {
     StoredNode& n = work.pass1.nodes[p];
     n.up1 = r.up1 == NO_NODE ? NONE : uint16_t(r.up1 >> 1);
-    n.firstBracket[0] = uint16_t(r.bracket0);
-    n.firstBracket[1] = uint16_t(r.bracket1);
+    work.pass1.brackets[p].firstBracket[0] = uint16_t(r.bracket0);
+    work.pass1.brackets[p].firstBracket[1] = uint16_t(r.bracket1);
     n.firstParen[0] = uint16_t(r.paren0);
     n.firstParen[1] = uint16_t(r.paren1);
     unsigned bits = r.parity | (r.up1 != NO_NODE ? (r.up1 & 1u) << 1 : 0u);
@@ -570,10 +575,10 @@ struct LastBuilt {
     if (c == CLOSE_BRACKET_UNIT) {
         uint16_t brace = NONE, bracket = NONE;
         if (w != NONE) {
-            brace = Class(w) == CLOSE_BRACE_UNIT ? w : work.pass1.nodes[w].nextBrace;
+            brace = Class(w) == CLOSE_BRACE_UNIT ? w : work.pass1.brackets[w].nextBrace;
             bracket = Class(w) == CLOSE_BRACKET_UNIT ? w : unitSlots[w];
         }
-        work.pass1.nodes[p].nextBrace = brace;
+        work.pass1.brackets[p].nextBrace = brace;
         if (Class(p + 1) == CLOSE_BRACKET_UNIT)
             unitSlots[p] = uint16_t(p);
         else
@@ -600,7 +605,7 @@ struct LastBuilt {
         if (twice && w != NONE) w = unitSlots[w];
     } else if (kind == OPEN_BRACE_UNIT) {
         w = uint16_t(Pick(start.parity, start.bracket0, start.bracket1));
-        if (w != NONE && Class(w) == CLOSE_BRACKET_UNIT) w = work.pass1.nodes[w].nextBrace;
+        if (w != NONE && Class(w) == CLOSE_BRACKET_UNIT) w = work.pass1.brackets[w].nextBrace;
     } else {
         w = uint16_t(Pick(start.parity, start.bracket0, start.bracket1));
         if (w != NONE && Class(w) == CLOSE_BRACE_UNIT) w = unitSlots[w];
