@@ -205,6 +205,9 @@ TEST(LocateReference, ReadsAtMostTheLongestLine) {
     EXPECT_EQ(NONE, LocateReferenceIn(line.c_str(), -1, 0, '^').first);
     EXPECT_EQ(NONE, LocateReferenceIn(nullptr, 5, 5, '^').first);
     EXPECT_EQ(MAX_LINE_LENGTH - 2, LocateReferenceIn(line.c_str(), 65535, 65535, '^').first);
+    // A "]" at the line's last position closes no brace.
+    Text brace = WIDE("%{") + Text(MAX_LINE_LENGTH - 3, 'x') + WIDE("]");
+    EXPECT_EQ(NONE, LocateReference(brace.c_str(), 1, '^').first);
 }
 
 // ---- The recursive model on random short lines ----------------------------------------------
