@@ -636,6 +636,31 @@ struct LastBuilt {
            ((form == OPENER_FORM || form == DOUBLE_OPENER_FORM) && unitSlots[p] != NONE);
 }
 
+// Whether a candidate whose last unit is `last` spans the caret (its "%" is before the limit).
+bool Qualifies(int32_t caret, int32_t last) {
+    return last >= caret - 1;
+}
+
+// Whether the normal node of the "%" at p records a candidate of its own that spans the caret
+// (an opener's own is its reference, recorded when its run closes).
+[[gnu::always_inline]] inline bool RecordsAroundCaret(int32_t p, int32_t caret) {
+    int form = Form(p);
+    if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]);
+    if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1);
+    if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM)
+        return unitSlots[p] != NONE && Qualifies(caret, CloserLast(p));
+    return false;
+}
+
+// The caret, and one past the last position a reference may start at (see GainSearch).
+int32_t caretAt, startLimit;
+// One past the last "%" before startLimit that records around the caret, or 0: pass 1 meets
+// every "%" from right to left, and once it has classified one and found its closer, the "%"'s
+// candidate is known, so the first that records is that one, and pass 2 need not look for it.
+int32_t recordingLimit;
+
+// The form of the "%" at p and, for an opener, its closer; then whether it is the last "%" that
+// records around the caret.
 [[gnu::always_inline]] inline void ClassifyAndClose(int32_t p, const LastBuilt& last) {
     ClassifyForm(p);
     int form = Form(p);
@@ -645,6 +670,8 @@ struct LastBuilt {
         else
             unitSlots[p] = NONE;
     }
+    if (recordingLimit == 0 && p < startLimit && RecordsAroundCaret(p, caretAt))
+        recordingLimit = p + 1;
 }
 
 // The quiet run that ends at p: the position the sweep goes on from, the run's second (its
@@ -745,11 +772,6 @@ void FindAllClosers(WCHAR escape) {
 }
 
 // ---- Pass 2: gains -------------------------------------------------------------------------
-
-// Whether a candidate whose last unit is `last` spans the caret (its "%" is before the limit).
-bool Qualifies(int32_t caret, int32_t last) {
-    return last >= caret - 1;
-}
 
 [[gnu::always_inline]] inline bool IsNormalNode(uint32_t v) {
     return (v & 1) == (IsEscape(int32_t(v >> 1)) ? 1u : 0u);
@@ -871,17 +893,6 @@ int32_t GainBefore(uint32_t x, uint16_t s) {
     }
     assert(c == s);
     return best;
-}
-
-// Whether the normal node of the "%" at p records a candidate of its own that spans the caret
-// (an opener's own is its reference, recorded when its run closes).
-[[gnu::always_inline]] inline bool RecordsAroundCaret(int32_t p, int32_t caret) {
-    int form = Form(p);
-    if (form == PLAIN_VARIABLE) return Qualifies(caret, unitSlots[p + 1]);
-    if (form == EQUALS_FORM || form == PLUS_FORM) return Qualifies(caret, p + 1);
-    if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM)
-        return unitSlots[p] != NONE && Qualifies(caret, CloserLast(p));
-    return false;
 }
 
 // What the normal "%" node of p records or opens, relative to the depth of the run that walks
@@ -1052,23 +1063,13 @@ ReferenceSpan CandidateOf(int32_t p, int32_t depth) {
 // only when the best depth lies inside it, and crossing at once, by the closers' stretches and
 // jumps, the parts of a path whose own gains fall short of it.
 //
-// Contract: `limit` is one past the last position a reference may start at (the caret's, or the
-// line's end). Gives the reference the recursion records first at the greatest depth among those
-// around the caret, or none.
+// Contract: `limit` is one past the last "%" that records around the caret (recordingLimit), 0
+// where none does. Every gain after that "%" is 0, and no stop after it cuts off a gain: the
+// sweep starts there, and what lies beyond is as past the limit. Gives the reference the
+// recursion records first at the greatest depth among those around the caret, or none.
 ReferenceSpan GainSearch(int32_t caret, int32_t limit) {
     const GainTables& g = work.gains;
     ReferenceSpan none{-1, -1, -1};
-    // Every gain after the last "%" that records around the caret is 0, and no stop after it
-    // cuts off a gain: the sweep starts there, and what lies beyond is as past the limit.
-    while (limit > 0) {
-        int32_t p = PreviousPercent(limit - 1); // (only a "%" has a form)
-        COUNT_WORK(limit - p);
-        if (p < 0 || RecordsAroundCaret(p, caret)) {
-            limit = p + 1;
-            break;
-        }
-        limit = p;
-    }
     if (limit == 0) return none;
     gainLimit = limit;
     if (firstCloser >= limit) {
@@ -1202,9 +1203,12 @@ ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR es
         while (!(CLOSERS & 1u << Class(p))) --p;
         recordEnd = p + 1;
     }
-    FindAllClosers(escape);
     // A reference qualifies only if its "%" is at or before the caret: the walks stop after it.
-    ReferenceSpan best = GainSearch(caret, caret < n ? caret + 1 : n);
+    caretAt = caret;
+    startLimit = caret < n ? caret + 1 : n;
+    recordingLimit = 0;
+    FindAllClosers(escape);
+    ReferenceSpan best = GainSearch(caret, recordingLimit);
     assert(workDone <= MAX_LOCATOR_WORK_PER_UNIT * uint64_t(n + 1));
     return best;
 }
