@@ -652,16 +652,15 @@ bool Qualifies(int32_t caret, int32_t last) {
     return false;
 }
 
-// The caret, and one past the last position a reference may start at (see GainSearch).
-int32_t caretAt, startLimit;
-// One past the last "%" before startLimit that records around the caret, or 0: pass 1 meets
+// One past the last "%" before the limit that records around the caret, or 0: pass 1 meets
 // every "%" from right to left, and once it has classified one and found its closer, the "%"'s
 // candidate is known, so the first that records is that one, and pass 2 need not look for it.
 int32_t recordingLimit;
 
 // The form of the "%" at p and, for an opener, its closer; then whether it is the last "%" that
-// records around the caret.
-[[gnu::always_inline]] inline void ClassifyAndClose(int32_t p, const LastBuilt& last) {
+// records around the caret, before `limit`, one past the last position a reference may start at.
+[[gnu::always_inline]] inline void ClassifyAndClose(int32_t p, const LastBuilt& last, int32_t caret,
+                                                    int32_t limit) {
     ClassifyForm(p);
     int form = Form(p);
     if (form == OPENER_FORM || form == DOUBLE_OPENER_FORM) {
@@ -670,8 +669,7 @@ int32_t recordingLimit;
         else
             unitSlots[p] = NONE;
     }
-    if (recordingLimit == 0 && p < startLimit && RecordsAroundCaret(p, caretAt))
-        recordingLimit = p + 1;
+    if (recordingLimit == 0 && p < limit && RecordsAroundCaret(p, caret)) recordingLimit = p + 1;
 }
 
 // The quiet run that ends at p: the position the sweep goes on from, the run's second (its
@@ -705,13 +703,13 @@ int32_t recordingLimit;
 // further away (after a ")" that is itself the escape character, when every node is stored) take
 // one step to rebuild from the stored node after them. Past the line's last closer unit no run
 // can close: nodes there are the line's end, and a line of openers with nothing closed after them
-// builds no record.
-void FindAllClosers(WCHAR escape) {
+// builds no record. On the way it notes recordingLimit for the caret and limit of the call.
+void FindAllClosers(WCHAR escape, int32_t caret, int32_t limit) {
     recordEndNode = 2u * uint32_t(recordEnd);
     firstCloser = lineLength;
     // Past the last closer unit only the forms are needed.
     for (int32_t p = PreviousPercent(lineLength - 1); p >= recordEnd; p = PreviousPercent(p - 1))
-        ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE});
+        ClassifyAndClose(p, LastBuilt{END_RECORD, NO_NODE}, caret, limit);
     // An escape character that a rule looks at can make an L = 1 node the up1 of a node further
     // left (a ")" read literally); such lines store every node.
     bool storeEveryNode =
@@ -745,7 +743,7 @@ void FindAllClosers(WCHAR escape) {
         if (closer) firstCloser = p;
         uint32_t shadowed = NONE;
         NodeRecord r;
-        if (c == PERCENT_UNIT) ClassifyAndClose(p, last);
+        if (c == PERCENT_UNIT) ClassifyAndClose(p, last, caret, limit);
         if (!escape && !(c == PERCENT_UNIT && MovesFar(p))) {
             // Read normally, the unit moves on to (p + 1, 0), the node built last: Build's step
             // without its lookups.
@@ -1204,10 +1202,8 @@ ReferenceSpan LocateClassified(int32_t n, unsigned seen, int32_t caret, WCHAR es
         recordEnd = p + 1;
     }
     // A reference qualifies only if its "%" is at or before the caret: the walks stop after it.
-    caretAt = caret;
-    startLimit = caret < n ? caret + 1 : n;
     recordingLimit = 0;
-    FindAllClosers(escape);
+    FindAllClosers(escape, caret, caret < n ? caret + 1 : n);
     ReferenceSpan best = GainSearch(caret, recordingLimit);
     assert(workDone <= MAX_LOCATOR_WORK_PER_UNIT * uint64_t(n + 1));
     return best;
